@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QHeaderView>
+#include <QTableView>
+
+#include <vector>
+
+// The colours of the classic 16-colour palette that the program uses.
+namespace Palette {
+inline const QColor Black(0, 0, 0);
+inline const QColor LightGrey(192, 192, 192);
+inline const QColor LightGreen(0, 255, 0);
+inline const QColor LightCyan(0, 255, 255);
+inline const QColor LightYellow(255, 255, 0);
+inline const QColor BrightWhite(255, 255, 255);
+} // namespace Palette
+
+// The cells behind the contact grid. Grid row 0 is the header row and grid
+// column 0 the check column; model row r - 1 holds grid row r, model column
+// c - 1 holds grid column c, and the check cells are the vertical header.
+class ContactGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    int gridRows() const { return int(rows_.size()) + 1; }
+    int gridCols() const { return int(headings_.size()); }
+    void setGridRows(int count);
+    void setHeadings(const QStringList &headings);
+    QString text(int row, int col) const;
+    void setText(int row, int col, const QString &text);
+    QColor background(int row, int col) const; // invalid: the normal colour
+    void setBackground(int row, int col, const QColor &color);
+
+    // While suspended, changes are kept and announced at once on resume.
+    void suspend();
+    void resume();
+
+private:
+    struct Row {
+        std::vector<QString> cells; // grid columns 0 .. cols - 1
+        std::vector<QRgb> colors;   // 0: the normal colour
+    };
+    Row makeRow() const;
+    void changed(int row, int col);
+
+    QStringList headings_;
+    std::vector<Row> rows_;
+    bool suspended_ = false;
+    bool structureChanged_ = false;
+    bool cellsChanged_ = false;
+};
+
+// The check column: the vertical header, painted in each check cell's colour.
+class CheckColumnHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit CheckColumnHeader(QWidget *parent = nullptr);
+
+signals:
+    void checkCellClicked(int modelRow);
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
+    void mousePressEvent(QMouseEvent *event) override;
+};
+
+// The contact grid, with the operations that the contact list window uses:
+// a current cell that it moves and reads or writes through, headings from a
+// format text, sizes in twips, redraw off and on, and the cell under the last
+// click.
+class ContactGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit ContactGrid(QWidget *parent = nullptr);
+
+    int rows() const { return model_->gridRows(); }
+    void setRows(int count);
+    int cols() const { return model_->gridCols(); }
+
+    int row() const { return row_; }
+    int col() const { return col_; }
+    void setRow(int row);
+    void setCol(int col);
+
+    QString text() const { return model_->text(row_, col_); }
+    void setText(const QString &text) { model_->setText(row_, col_, text); }
+    QString textAt(int row, int col) const { return model_->text(row, col); }
+    void setCellBackColor(const QColor &color) { model_->setBackground(row_, col_, color); }
+    QColor cellBackColorAt(int row, int col) const { return model_->background(row, col); }
+
+    void setFormatString(const QString &format);
+    void setColWidth(int col, int twipsWidth);
+    int colWidthTwips(int col) const;
+    void setRowHeight(int row, int twipsHeight);
+    void setTopRow(int row);
+    int topRow() const;
+
+    void setRedraw(bool on);
+    bool redraw() const { return redraw_; }
+
+    int mouseRow() const { return mouseRow_; }
+    int mouseCol() const { return mouseCol_; }
+
+    // Moves the view's own current cell to the grid's current cell.
+    void showCurrentCell();
+
+signals:
+    // A click on a cell, after mouseRow and mouseCol were set.
+    void cellClicked();
+
+private:
+    void takeCurrentFromView(const QModelIndex &current);
+    void applyTopRow();
+    void clickedAt(int row, int col);
+
+    ContactGridModel *model_;
+    CheckColumnHeader *checkColumn_;
+    int row_ = 0;
+    int col_ = 0;
+    int topRow_ = 1;
+    int mouseRow_ = 0;
+    int mouseCol_ = 0;
+    bool redraw_ = true;
+    std::vector<int> colWidthTwips_;
+};
+
+// Switches the grid's redraw off for a scope and back on at every way out.
+class RedrawOff {
+public:
+    explicit RedrawOff(ContactGrid *grid) : grid_(grid) { grid_->setRedraw(false); }
+    ~RedrawOff() { grid_->setRedraw(true); }
+    RedrawOff(const RedrawOff &) = delete;
+    RedrawOff &operator=(const RedrawOff &) = delete;
+
+private:
+    ContactGrid *grid_;
+};
+
+// Shows the hourglass for a scope.
+class Hourglass {
+public:
+    Hourglass();
+    ~Hourglass();
+    Hourglass(const Hourglass &) = delete;
+    Hourglass &operator=(const Hourglass &) = delete;
+};

@@ -1,0 +1,256 @@
+#include "contacts/Form1.h"
+
+#include "contacts/ContactGrid.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/ErrorReport.h"
+#include "shell/MessageBox.h"
+#include "shell/RecordFile.h"
+#include "shell/Twips.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+const QString kGridFormat = QStringLiteral(
+    "      |氏名|TEL1|Mail1|所属先1|所属先2|住所|最寄駅|アピール文|役職|氏名ふりがな|TEL2|"
+    "Mail2|FAX|URL|顔写真|地図|イベント名|日付|場所|コメント");
+
+const int kGridColumnTwips[21] = {600,  2100, 1800, 4100, 2000, 2000, 2800,
+                                  1500, 8300, 1300, 3850, 1800, 4100, 1100,
+                                  4100, 4100, 4100, 2500, 1800, 2500, 3000};
+
+const QStringList kSearchFields = {
+    QStringLiteral("氏名"),     QStringLiteral("TEL1"),     QStringLiteral("MAIL1"),
+    QStringLiteral("所属先1"),  QStringLiteral("所属先2"),  QStringLiteral("アピール文"),
+    QStringLiteral("TEL2"),     QStringLiteral("MAIL2"),    QStringLiteral("イベント"),
+    QStringLiteral("日付"),     QStringLiteral("場所")};
+
+static QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                               const QRect &geometry)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(caption);
+    button->setGeometry(geometry);
+    button->setAutoDefault(true);
+    return button;
+}
+
+static QFont gridFont()
+{
+    QFont font(QStringLiteral("MS PGothic"), 9);
+    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("sans-serif")});
+    return font;
+}
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tessaline"));
+    setAccessibleName(QStringLiteral("Tessaline"));
+    setFixedSize(twips(12810), twips(9000));
+    setFont(gridFont());
+
+    MSFlexGrid1 = new ContactGrid(this);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setAccessibleName(QStringLiteral("連絡先一覧"));
+    MSFlexGrid1->setGeometry(twipsRect(150, 120, 12495, 7815));
+
+    CmdChkAll = makeButton(this, "CmdChkAll", QStringLiteral("全チェック"), twipsRect(240, 8250, 1035, 315));
+    CmdChkClear = makeButton(this, "CmdChkClear", QStringLiteral("全クリア"), twipsRect(240, 8580, 1035, 315));
+    ComMyData = makeButton(this, "ComMyData", QStringLiteral("本人画面"), twipsRect(1680, 8280, 1215, 615));
+    CmdImport = makeButton(this, "CmdImport", QStringLiteral("データ取込"), twipsRect(3630, 8280, 1215, 615));
+    CmdExport = makeButton(this, "CmdExport", QStringLiteral("データ出力"), twipsRect(4920, 8280, 1215, 615));
+
+    TextSearch = new QLineEdit(this);
+    TextSearch->setObjectName(QStringLiteral("TextSearch"));
+    TextSearch->setAccessibleName(QStringLiteral("検索文字列"));
+    TextSearch->setGeometry(twipsRect(7080, 8280, 1455, 270));
+    TextSearch->installEventFilter(this);
+
+    // A drop-down list that can't be typed into: a search never runs on a
+    // column that wasn't chosen.
+    ComSelect = new QComboBox(this);
+    ComSelect->setObjectName(QStringLiteral("ComSelect"));
+    ComSelect->setAccessibleName(QStringLiteral("検索項目"));
+    ComSelect->setEditable(false);
+    ComSelect->setGeometry(twipsRect(7080, 8640, 1455, 300));
+
+    CmdSearch = makeButton(this, "CmdSearch", QStringLiteral("検索"), twipsRect(8640, 8280, 1215, 615));
+    CmdSelect = makeButton(this, "CmdSelect", QStringLiteral("更新画面"), twipsRect(9960, 8280, 1215, 615));
+    CmdExit = makeButton(this, "CmdExit", QStringLiteral("終了"), twipsRect(11250, 8280, 1215, 615));
+
+    // Tab order: import, export, search text, field, search, editor, exit,
+    // profile, check all, clear all, grid.
+    const QList<QWidget *> tabOrder = {CmdImport, CmdExport, TextSearch, ComSelect, CmdSearch, CmdSelect,
+                                       CmdExit,   ComMyData, CmdChkAll,  CmdChkClear, MSFlexGrid1};
+    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+
+    connect(CmdExit, &QPushButton::clicked, this, &Form1::CmdExit_Click);
+
+    Form_Load();
+    QTimer::singleShot(0, CmdImport, qOverload<>(&QWidget::setFocus));
+}
+
+void Form1::Form_Load()
+{
+    try {
+        Pf_GridInit();
+        Pf_TextRead();
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Form_Load"), e.number);
+        Pf_CtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
+        Pf_CtlLock();
+    }
+}
+
+// Runs each step of a routine that skips what fails and carries on.
+template <typename Step>
+static void skipOnError(Step step)
+{
+    try {
+        step();
+    } catch (const AppError &) {
+    }
+}
+
+void Form1::Pf_GridInit()
+{
+    ContactGrid *grid = MSFlexGrid1;
+    skipOnError([&] {
+        grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        grid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    });
+    skipOnError([&] { grid->setRows(1); });
+    skipOnError([&] { grid->setFormatString(kGridFormat); });
+    skipOnError([&] { grid->setWordWrap(true); });
+    skipOnError([&] {
+        QPalette pal = grid->palette();
+        pal.setColor(QPalette::Highlight, Palette::Black);
+        pal.setColor(QPalette::HighlightedText, Palette::LightYellow);
+        pal.setColor(QPalette::Base, Palette::BrightWhite);
+        grid->setPalette(pal);
+    });
+    for (int c = 0; c < 21; ++c)
+        skipOnError([&] { grid->setColWidth(c, kGridColumnTwips[c]); });
+    TextSearch->clear();
+    ComSelect->clear();
+    ComSelect->addItems(kSearchFields);
+    ComSelect->setCurrentIndex(-1);
+}
+
+bool Form1::Pf_TextRead()
+{
+    bool failed = true;
+    MSFlexGrid1->setRows(1);
+    RowCount = 0;
+    if (!fileExists(PsLoadPass())) {
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません"));
+        return failed;
+    }
+    try {
+        RecordReader reader(PsLoadPass(), FieldCount);
+        const Hourglass hourglass;
+        const RedrawOff redrawOff(MSFlexGrid1);
+        while (reader.next(WorkRecord)) {
+            MSFlexGrid1->setRows(MSFlexGrid1->rows() + 1);
+            RowCount = RowCount + 1;
+            if (Pf_GridSet(RowCount))
+                return failed;
+        }
+        failed = false;
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Pf_TextRead"), e.number);
+        Pf_CtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("Pf_TextRead"), ErrNo::OutOfMemory);
+        Pf_CtlLock();
+    }
+    return failed;
+}
+
+bool Form1::Pf_GridSet(int row)
+{
+    try {
+        MSFlexGrid1->setRow(row);
+        MSFlexGrid1->setRowHeight(row, 450);
+        MSFlexGrid1->setCol(0);
+        MSFlexGrid1->setText(QStringLiteral("OFF"));
+        for (int c = 1; c <= FieldCount; ++c) {
+            MSFlexGrid1->setCol(c);
+            MSFlexGrid1->setText(WorkRecord.value(c - 1));
+        }
+        return false;
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Pf_GridSet"), e.number);
+        Pf_CtlLock();
+        return true;
+    }
+}
+
+bool Form1::Pf_WorkSet(int row)
+{
+    try {
+        MSFlexGrid1->setRow(row);
+        for (int c = 1; c <= FieldCount; ++c) {
+            MSFlexGrid1->setCol(c);
+            WorkRecord[c - 1] = BlankToSpace(MSFlexGrid1->text());
+        }
+        return false;
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Pf_WorkSet"), e.number);
+        Pf_CtlLock();
+        return true;
+    }
+}
+
+void Form1::Pf_RowColor(bool highlight, int row)
+{
+    const QColor color = highlight ? Palette::LightCyan : Palette::BrightWhite;
+    skipOnError([&] { MSFlexGrid1->setRow(row); });
+    for (int c = 1; c <= FieldCount; ++c) {
+        skipOnError([&] {
+            MSFlexGrid1->setCol(c);
+            MSFlexGrid1->setCellBackColor(color);
+        });
+    }
+}
+
+void Form1::Pf_CtlLock()
+{
+    const QList<QWidget *> inputs = {MSFlexGrid1, CmdChkAll, CmdChkClear, TextSearch, ComSelect, CmdSearch,
+                                     CmdSelect,   ComMyData, CmdImport,   CmdExport};
+    for (QWidget *control : inputs)
+        control->setEnabled(false);
+    setEnabled(true);
+    CmdExit->setEnabled(true);
+}
+
+void Form1::TextSearch_GotFocus()
+{
+    TextSearch->selectAll();
+}
+
+void Form1::CmdExit_Click()
+{
+    close();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == TextSearch && event->type() == QEvent::FocusIn) {
+        // The line edit places its own cursor after the focus arrives; the
+        // selection is made once it has.
+        QTimer::singleShot(0, this, &Form1::TextSearch_GotFocus);
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "contacts/ContactRecord.h"
+
+#include <QList>
+#include <QWidget>
+
+class ContactGrid;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// The contact list window: the grid of every contact, the check marks, the
+// search, the import and export, and the buttons that open the editor and
+// the own-profile window.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+
+    // Load and grid set-up.
+    void Form_Load();
+    void Pf_GridInit();
+    void Pf_RowColor(bool highlight, int row);
+    void Pf_CtlLock();
+
+    // The contact list file and the grid rows.
+    bool Pf_TextRead();
+    bool Pf_GridSet(int row);
+    bool Pf_WorkSet(int row);
+
+    // Check marks.
+    void MSFlexGrid1_Click();
+    void CmdChkAll_Click();
+    void CmdChkClear_Click();
+
+    // Search.
+    void ComSelect_Click();
+    void CmdSearch_Click();
+
+    // Import and export.
+    void CmdImport_Click();
+    bool Pf_GuWork_Set();
+    void CmdExport_Click();
+
+    // The editor and the own-profile window.
+    void CmdSelect_Click();
+    void ComMyData_Click();
+
+    void TextSearch_GotFocus();
+    void CmdExit_Click();
+
+    ContactGrid *MSFlexGrid1;
+    QPushButton *CmdChkAll;
+    QPushButton *CmdChkClear;
+    QLineEdit *TextSearch;
+    QComboBox *ComSelect;
+    QPushButton *CmdSearch;
+    QPushButton *CmdSelect;
+    QPushButton *ComMyData;
+    QPushButton *CmdImport;
+    QPushButton *CmdExport;
+    QPushButton *CmdExit;
+
+    // The number of data rows, also the index of the last one.
+    int RowCount = 0;
+
+    // Search state.
+    QString SearchText;
+    int SearchCol = 0;
+    int LastSearchCol = 0;
+    int HitRow = 0;
+
+    // The import's working lists.
+    QList<ContactRecord> ImpRecords;
+    QList<ContactRecord> BackRecords;
+    int ImpCount = 0;
+    int BackCount = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
+
+// The header format text and widths of the contact grid, and the entries of
+// the search field selector.
+extern const QString kGridFormat;
+extern const int kGridColumnTwips[21];
+extern const QStringList kSearchFields;

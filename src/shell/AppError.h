@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// The one error that the file layer and the record rules throw. A routine
+// that traps errors catches it at its boundary and shows ErrorReport with
+// the number; the number indexes the description table of BasCommn.
+struct AppError {
+    int number;
+};
+
+namespace ErrNo {
+constexpr int OutOfMemory = 7;
+constexpr int FileNotFound = 53;
+constexpr int DeviceIo = 57;
+constexpr int FileExists = 58;
+constexpr int DiskFull = 61;
+constexpr int InputPastEnd = 62;
+constexpr int PermissionDenied = 70;
+constexpr int PathFileAccess = 75;
+constexpr int PathNotFound = 76;
+// Our own: a file holds bytes that are not code page 932 text.
+constexpr int BadBytes = 1001;
+// Our own: a value holds a character that code page 932 can't store.
+constexpr int Unencodable = 1002;
+// Our own: a line far longer than any value (a damaged or foreign file).
+constexpr int LineTooLong = 1003;
+// Our own: this Qt has no code page 932 converter.
+constexpr int NoConverter = 1004;
+}
+
+// Maps a C library errno to the error number shown to the user.
+int errorNumberFromErrno(int err);

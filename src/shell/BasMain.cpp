@@ -1,0 +1,88 @@
+#include "shell/BasMain.h"
+
+#include "contacts/Form1.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/Cp932.h"
+#include "shell/ErrorReport.h"
+#include "shell/MessageBox.h"
+#include "shell/RecordFile.h"
+#include "shell/frmSplash.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+// The lock that keeps the program to one instance per user. The lock of a
+// killed instance is stale at once (its process is gone), so it never blocks
+// the next start.
+enum class InstanceLock { Taken, HeldByOther };
+
+InstanceLock takeInstanceLock(QLockFile &lock)
+{
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0))
+        return InstanceLock::Taken;
+    if (lock.error() == QLockFile::LockFailedError)
+        return InstanceLock::HeldByOther;
+    throw AppError{lock.error() == QLockFile::PermissionError ? ErrNo::PermissionDenied
+                                                              : ErrNo::DeviceIo};
+}
+
+QString lockPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(QStringLiteral("tessaline.lock"));
+}
+
+} // namespace
+
+int Main(QApplication &app)
+{
+    CurrentFormName = QStringLiteral("Form1");
+    QLockFile lock(lockPath());
+    std::unique_ptr<Form1> form;
+    try {
+        if (!Cp932::available())
+            throw AppError{ErrNo::NoConverter};
+        if (takeInstanceLock(lock) == InstanceLock::HeldByOther) {
+            MessageBox::show(QStringLiteral("すでに画面は起動済です。2重起動はできません"));
+            return 0;
+        }
+
+        {
+            frmSplash splash;
+            splash.show();
+            QApplication::processEvents();
+            QThread::msleep(1500);
+            splash.hide();
+        }
+
+        CurrentFormName = QStringLiteral("Form1");
+        ensureFolder(dataFolder());
+        if (!fileExists(PsLoadPass())) {
+            createEmptyFile(PsLoadPass());
+            MessageBox::show(QStringLiteral("該当の取込ファイルがありません。新規作成します。"));
+            return 0;
+        }
+
+        form = std::make_unique<Form1>();
+        form->show();
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Main"), e.number);
+        return 1;
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("Main"), ErrNo::OutOfMemory);
+        return 1;
+    }
+    return app.exec();
+}

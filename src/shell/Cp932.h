@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Code page 932 (Shift_JIS with the Microsoft extensions), the encoding of
+// every data file.
+namespace Cp932 {
+
+// False when Qt was built without a converter for it; start-up refuses to run.
+bool available();
+
+// The text of the bytes, or nothing when they aren't valid code page 932
+// text (invalid or cut-off sequences, NUL bytes).
+std::optional<QString> decode(QByteArrayView bytes);
+
+// The bytes of the text, or nothing when a character has no code.
+std::optional<QByteArray> encode(QStringView text);
+
+bool representable(QStringView text);
+
+// Input methods type some characters in their JIS form where code page 932
+// has a twin (〜 U+301C for ～ U+FF5E and so on); this maps them to the
+// twin so that what the user typed can be stored.
+QString foldJisTwins(QString text);
+
+} // namespace Cp932

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Record files: code page 932 text, one value per line, a record a fixed
+// number of lines. Every function throws AppError on failure.
+
+// Reads a record file one record at a time, so that a large file is never
+// held in memory whole. A line ends at CR LF, a lone LF or a lone CR; a last
+// line without a line end still counts. A blank line gives an empty value.
+class RecordReader {
+public:
+    RecordReader(const QString &path, int linesPerRecord);
+    ~RecordReader();
+    RecordReader(const RecordReader &) = delete;
+    RecordReader &operator=(const RecordReader &) = delete;
+
+    // The next record, or false at the end of the file. A record cut short
+    // by the end of the file throws error 62.
+    bool next(QStringList &record);
+
+private:
+    bool nextLine(QString &line);
+    bool readMore();
+
+    int fd_ = -1;
+    int linesPerRecord_;
+    QByteArray pending_;
+    bool atEnd_ = false;
+    QStringList lines_;
+    qsizetype lineIndex_ = 0;
+};
+
+// Every record of the file; reading stops once more than stopAfter records
+// were read (the caller knows then that a limit is passed).
+QList<QStringList> readRecords(const QString &path, int linesPerRecord,
+                               qsizetype stopAfter = -1);
+
+// The bytes of records as a file holds them: values joined by CR LF, each
+// record followed by CR LF. A CR or LF inside a value becomes a blank so that
+// the record keeps its line count.
+QByteArray encodeRecords(const QList<QStringList> &records);
+
+// Replaces the file at path by bytes: a temporary file in the same folder,
+// flushed to disk and renamed over the old one. On failure the old file is
+// left as it was and the temporary file is removed.
+void writeFileAtomically(const QString &path, QByteArrayView bytes);
+
+void writeRecordsAtomically(const QString &path, const QList<QStringList> &records);
+
+QByteArray readWholeFile(const QString &path);
+
+// A byte-for-byte copy of src at dst, replacing dst atomically.
+void copyFileAtomically(const QString &src, const QString &dst);
+
+bool fileExists(const QString &path);
+
+// Deletes a file; one that is already gone is no error.
+void removeFile(const QString &path);
+
+// Creates an empty file that isn't there yet (mode 0600).
+void createEmptyFile(const QString &path);
+
+// Creates the folder and its parents when missing; the last one mode 0700.
+void ensureFolder(const QString &path);
