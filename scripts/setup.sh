@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libbenchmark-dev
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0
