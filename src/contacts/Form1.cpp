@@ -94,6 +94,15 @@ Form1::Form1(QWidget *parent)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
 
     connect(CmdExit, &QPushButton::clicked, this, &Form1::CmdExit_Click);
+    connect(CmdSelect, &QPushButton::clicked, this, &Form1::CmdSelect_Click);
+    connect(ComMyData, &QPushButton::clicked, this, &Form1::ComMyData_Click);
+    connect(MSFlexGrid1, &ContactGrid::cellClicked, this, &Form1::MSFlexGrid1_Click);
+    connect(CmdChkAll, &QPushButton::clicked, this, &Form1::CmdChkAll_Click);
+    connect(CmdChkClear, &QPushButton::clicked, this, &Form1::CmdChkClear_Click);
+    connect(ComSelect, &QComboBox::activated, this, &Form1::ComSelect_Click);
+    connect(CmdSearch, &QPushButton::clicked, this, &Form1::CmdSearch_Click);
+    connect(CmdExport, &QPushButton::clicked, this, &Form1::CmdExport_Click);
+    connect(CmdImport, &QPushButton::clicked, this, &Form1::CmdImport_Click);
 
     Form_Load();
     QTimer::singleShot(0, CmdImport, qOverload<>(&QWidget::setFocus));
