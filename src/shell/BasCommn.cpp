@@ -83,6 +83,8 @@ QString foldForSearch(QStringView text)
             qc = QChar(char16_t(c + 0x60));
     }
     norm = norm.toCaseFolded();
+    // Qt folds one character to one; full folding also turns ß into ss.
+    norm.replace(QChar(0x00DF), QStringLiteral("ss"));
     norm.removeIf([](QChar c) { return c == HalfBlank || c == FullBlank; });
     return norm;
 }

@@ -1,0 +1,140 @@
+#include "shell/BasCommn.h"
+#include "shell/Cp932.h"
+
+#include <QtTest>
+
+class TestCommn : public QObject {
+    Q_OBJECT
+private slots:
+    void errorReportHasFourExactLines()
+    {
+        CurrentFormName = QStringLiteral("  Form1 ");
+        const QString text = errorReportText(QStringLiteral(" Pf_TextRead\u3000"), 53);
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QStringLiteral("プログラム名\u3000\u3000(Form1)"));
+        QCOMPARE(lines[1], QStringLiteral("ルーチン名\u3000\u3000\u3000(Pf_TextRead)"));
+        QCOMPARE(lines[2], QStringLiteral("エラー内容  \u3000\u3000(53 ") + errorDescription(53) + u')');
+        QCOMPARE(lines[3], QStringLiteral("エラーが発生しました。内容を確認後、システム管理者に連絡して下さい"));
+        QVERIFY(!text.endsWith(QStringLiteral("\r\n")));
+        QVERIFY(errorReportText(QStringLiteral("Main"), -1).contains(QStringLiteral("(-1 ")));
+    }
+
+    void everyFileErrorHasItsOwnDescription()
+    {
+        const QList<int> numbers = {7, 53, 57, 61, 62, 70, 75, 76, 1001, 1002, 1003, 1004};
+        QSet<QString> seen;
+        for (int n : numbers)
+            seen.insert(errorDescription(n));
+        QCOMPARE(seen.size(), numbers.size());
+    }
+
+    void blankToSpace_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << QString() << QStringLiteral(" ");
+        QTest::newRow("one blank") << QStringLiteral(" ") << QStringLiteral(" ");
+        QTest::newRow("three blanks") << QStringLiteral("   ") << QStringLiteral(" ");
+        QTest::newRow("full-width blank") << QStringLiteral("\u3000") << QStringLiteral(" ");
+        QTest::newRow("letter kept untrimmed") << QStringLiteral(" a ") << QStringLiteral(" a ");
+    }
+    void blankToSpace()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        QCOMPARE(BlankToSpace(value), expected);
+    }
+
+    void fieldTooLong_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("tooLong");
+        QTest::newRow("name at max") << 0 << 11 << false;
+        QTest::newRow("name over") << 0 << 12 << true;
+        QTest::newRow("appeal at max") << 7 << 100 << false;
+        QTest::newRow("appeal over") << 7 << 101 << true;
+        QTest::newRow("reading over") << 9 << 23 << true;
+        QTest::newRow("comment at max") << 19 << 33 << false;
+        QTest::newRow("no such field") << 20 << 1000 << false;
+        QTest::newRow("negative field") << -1 << 1000 << false;
+    }
+    void fieldTooLong()
+    {
+        QFETCH(int, field);
+        QFETCH(int, length);
+        QFETCH(bool, tooLong);
+        QCOMPARE(FieldTooLong(field, length), tooLong);
+    }
+
+    void textContains_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("sought");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("blank inside the text") << QStringLiteral("山田 太郎") << QStringLiteral("田太") << true;
+        QTest::newRow("full-width blank inside") << QStringLiteral("山田\u3000太郎") << QStringLiteral("田 太") << true;
+        QTest::newRow("case") << QStringLiteral("ABC") << QStringLiteral("b") << true;
+        QTest::newRow("full-width letters") << QStringLiteral("ＡＢＣ商事") << QStringLiteral("abc") << true;
+        QTest::newRow("hiragana finds katakana") << QStringLiteral("ヤマダ") << QStringLiteral("やまだ") << true;
+        QTest::newRow("hiragana finds half-width kana") << QStringLiteral("ﾔﾏﾀﾞ ﾀﾛｳ") << QStringLiteral("やまだ") << true;
+        QTest::newRow("katakana finds hiragana") << QStringLiteral("やまだ") << QStringLiteral("ヤマ") << true;
+        QTest::newRow("full-width digits") << QStringLiteral("０３-１２３４") << QStringLiteral("03-12") << true;
+        QTest::newRow("voiced mark matters") << QStringLiteral("ヤマタ") << QStringLiteral("やまだ") << false;
+        QTest::newRow("not there") << QStringLiteral("佐藤") << QStringLiteral("山田") << false;
+        QTest::newRow("blank search in text") << QStringLiteral("abc") << QStringLiteral("  ") << true;
+        QTest::newRow("full-width blank search") << QStringLiteral("abc") << QStringLiteral("\u3000") << true;
+        QTest::newRow("blank cell never matches") << QStringLiteral("   ") << QStringLiteral("\u3000") << false;
+        QTest::newRow("empty cell never matches") << QString() << QStringLiteral("a") << false;
+        QTest::newRow("German sharp s folds") << QStringLiteral("STRASSE") << QStringLiteral("straße") << true;
+    }
+    void textContains()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, sought);
+        QFETCH(bool, found);
+        QCOMPARE(TextContains(text, sought), found);
+    }
+
+    void trimRemovesBothBlankWidthsAtTheEndsOnly()
+    {
+        QCOMPARE(trimBlanks(QStringLiteral("\u3000 山田 太郎 \u3000")), QStringLiteral("山田 太郎"));
+        QCOMPARE(trimBlanks(QStringLiteral("\u3000")), QString());
+    }
+
+    void jisTwinsBecomeStorable_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("wave dash") << QStringLiteral("\u301C") << QByteArray("\x81\x60");
+        QTest::newRow("double vertical line") << QStringLiteral("\u2016") << QByteArray("\x81\x61");
+        QTest::newRow("minus") << QStringLiteral("\u2212") << QByteArray("\x81\x7C");
+        QTest::newRow("em dash") << QStringLiteral("\u2014") << QByteArray("\x81\x5C");
+        QTest::newRow("cent") << QStringLiteral("\u00A2") << QByteArray("\x81\x91");
+        QTest::newRow("pound") << QStringLiteral("\u00A3") << QByteArray("\x81\x92");
+        QTest::newRow("not") << QStringLiteral("\u00AC") << QByteArray("\x81\xCA");
+        QTest::newRow("yen") << QStringLiteral("\u00A5") << QByteArray("\x81\x8F");
+        QTest::newRow("overline") << QStringLiteral("\u203E") << QByteArray("\x81\x50");
+    }
+    void jisTwinsBecomeStorable()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        QVERIFY(!Cp932::representable(typed));
+        const std::optional<QByteArray> bytes = Cp932::encode(Cp932::foldJisTwins(typed));
+        QVERIFY(bytes.has_value());
+        QCOMPARE(*bytes, stored);
+    }
+
+    void unrepresentableTextIsRefusedNotSubstituted()
+    {
+        QVERIFY(!Cp932::encode(QString::fromUcs4(U"笑😀")).has_value());
+        QVERIFY(!Cp932::encode(QString::fromUcs4(U"𠮷野家")).has_value());
+        QVERIFY(!Cp932::encode(QStringLiteral("한국")).has_value());
+        QVERIFY(Cp932::encode(QStringLiteral("髙橋①㈱ｱｲｳ")).has_value());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommn)
+#include "test_commn.moc"

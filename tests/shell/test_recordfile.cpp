@@ -1,0 +1,209 @@
+#include "ScratchData.h"
+
+#include "shell/AppError.h"
+#include "shell/Cp932.h"
+#include "shell/RecordFile.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+// Reads a file of two-line records and returns them, or the error number.
+static QVariant readTwoLineRecords(const QString &path)
+{
+    try {
+        QStringList flat;
+        for (const QStringList &r : readRecords(path, 2))
+            flat << r.join(u'|');
+        return flat;
+    } catch (const AppError &e) {
+        return e.number;
+    }
+}
+
+class TestRecordFile : public QObject {
+    Q_OBJECT
+private slots:
+    void readsLineEndsAndValues_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QVariant>("expected");
+        const auto recs = [](std::initializer_list<const char *> r) {
+            QStringList l;
+            for (const char *s : r)
+                l << QString::fromUtf8(s);
+            return QVariant(l);
+        };
+        QTest::newRow("empty file") << QByteArray() << recs({});
+        QTest::newRow("CR LF") << QByteArray("a\r\nb\r\nc\r\nd\r\n") << recs({"a|b", "c|d"});
+        QTest::newRow("lone LF") << QByteArray("a\nb\nc\nd\n") << recs({"a|b", "c|d"});
+        QTest::newRow("lone CR") << QByteArray("a\rb\rc\rd\r") << recs({"a|b", "c|d"});
+        QTest::newRow("mixed") << QByteArray("a\r\nb\nc\rd\r\n") << recs({"a|b", "c|d"});
+        QTest::newRow("last line without end") << QByteArray("a\r\nb") << recs({"a|b"});
+        QTest::newRow("blank lines are empty values") << QByteArray("\r\n   \r\n") << recs({"|"});
+        QTest::newRow("blanks around a value are kept") << QByteArray(" a \r\nb\r\n") << recs({" a |b"});
+        QTest::newRow("comma and quote are plain text") << QByteArray("\"x\",y\r\nz\r\n") << recs({"\"x\",y|z"});
+        QTest::newRow("record cut short") << QByteArray("a\r\nb\r\nc\r\n") << QVariant(62);
+        QTest::newRow("invalid lead byte") << QByteArray("a\r\n\x81\r\n") << QVariant(1001);
+        QTest::newRow("byte without a code") << QByteArray("\xA0x\r\nb\r\n") << QVariant(1001);
+        QTest::newRow("cut-off character at the end") << QByteArray("a\r\nb\x82") << QVariant(1001);
+        QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QVariant(1001);
+    }
+    void readsLineEndsAndValues()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QVariant, expected);
+        ScratchData data;
+        data.write(QStringLiteral("f"), bytes);
+        QCOMPARE(readTwoLineRecords(data.path(QStringLiteral("f"))), expected);
+    }
+
+    void crLfSplitAcrossReadChunksIsOneLineEnd()
+    {
+        // The reader works in 256 KiB chunks: put a CR at the last byte of
+        // the first chunk and its LF at the first byte of the next.
+        ScratchData data;
+        QByteArray bytes(256 * 1024 - 1, 'x');
+        bytes += "\r\ny\r\n";
+        data.write(QStringLiteral("f"), bytes);
+        const QList<QStringList> records = readRecords(data.path(QStringLiteral("f")), 2);
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0][1], QStringLiteral("y"));
+    }
+
+    void aLineOfOneMegabyteReads()
+    {
+        ScratchData data;
+        QByteArray big;
+        for (int i = 0; i < 512 * 1024; ++i)
+            big += "\x82\xa0"; // あ
+        data.write(QStringLiteral("f"), big + "\r\nb\r\n");
+        const QList<QStringList> records = readRecords(data.path(QStringLiteral("f")), 2);
+        QCOMPARE(records[0][0].size(), 512 * 1024);
+    }
+
+    void aLineWithoutEndPastTheLimitIsRefused()
+    {
+        ScratchData data;
+        data.write(QStringLiteral("f"), QByteArray(5 * 1024 * 1024, 'x'));
+        QCOMPARE(readTwoLineRecords(data.path(QStringLiteral("f"))), QVariant(1003));
+    }
+
+    void stopsReadingPastTheLimit()
+    {
+        ScratchData data;
+        QByteArray bytes;
+        for (int i = 0; i < 100; ++i)
+            bytes += "a\r\nb\r\n";
+        data.write(QStringLiteral("f"), bytes);
+        QCOMPARE(readRecords(data.path(QStringLiteral("f")), 2, 10).size(), 11);
+    }
+
+    void missingFileIsError53()
+    {
+        ScratchData data;
+        QCOMPARE(readTwoLineRecords(data.path(QStringLiteral("none"))), QVariant(53));
+    }
+
+    void writtenFileReadsBackByteForByte()
+    {
+        ScratchData data;
+        // NEC and IBM extensions, half-width kana, the wave dash, 0x5C and
+        // a character whose second byte is 0x5C (ソ).
+        const QByteArray bytes("\x87\x40\x87\x82\xfa\x40\xfa\x55\xfb\xfc\r\n"
+                               "\xb1\xb2\xb3\xde\r\n"
+                               "\x81\x60\x5c\x83\x5c\r\n"
+                               " \r\n");
+        const std::optional<QString> text = Cp932::decode(bytes);
+        QVERIFY(text.has_value());
+        QStringList values = text->split(QStringLiteral("\r\n"));
+        values.removeLast();
+        writeRecordsAtomically(data.path(QStringLiteral("f")), {values});
+        QCOMPARE(data.read(QStringLiteral("f")), bytes);
+        const QList<QStringList> again = readRecords(data.path(QStringLiteral("f")), 4);
+        writeRecordsAtomically(data.path(QStringLiteral("g")), again);
+        QCOMPARE(data.read(QStringLiteral("g")).size(), bytes.size() - 1); // " " reads as empty
+    }
+
+    void duplicateCodesSettleOnOneSpelling()
+    {
+        // Code page 932 has two codes for some characters (NEC-selected
+        // IBM extensions, NEC's copies of JIS symbols); both read as the same
+        // character, which is written with one code from then on.
+        ScratchData data;
+        data.write(QStringLiteral("f"), "\x87\x90\xed\x40\r\n\x81\xe0\xfa\x5c\r\n");
+        const QList<QStringList> first = readRecords(data.path(QStringLiteral("f")), 2);
+        QCOMPARE(first[0][0], first[0][1]);
+        writeRecordsAtomically(data.path(QStringLiteral("g")), first);
+        const QByteArray once = data.read(QStringLiteral("g"));
+        writeRecordsAtomically(data.path(QStringLiteral("h")), readRecords(data.path(QStringLiteral("g")), 2));
+        QCOMPARE(data.read(QStringLiteral("h")), once);
+    }
+
+    void lineBreakInsideAValueBecomesABlank()
+    {
+        ScratchData data;
+        writeRecordsAtomically(data.path(QStringLiteral("f")), {{QStringLiteral("a\r\nb\nc"), QStringLiteral("d")}});
+        QCOMPARE(data.read(QStringLiteral("f")), QByteArray("a  b c\r\nd\r\n"));
+    }
+
+    void unencodableValueWritesNothing()
+    {
+        ScratchData data;
+        data.write(QStringLiteral("f"), "old\r\n");
+        try {
+            writeRecordsAtomically(data.path(QStringLiteral("f")), {{QString::fromUcs4(U"😀")}});
+            QFAIL("no error");
+        } catch (const AppError &e) {
+            QCOMPARE(e.number, 1002);
+        }
+        QCOMPARE(data.read(QStringLiteral("f")), QByteArray("old\r\n"));
+    }
+
+    void failedWriteLeavesOldFileAndNoTemporary()
+    {
+        ScratchData data;
+        // A folder where the file should be: the rename fails after the
+        // temporary file was written.
+        QDir(data.folder()).mkdir(QStringLiteral("f"));
+        QDir(data.folder()).mkdir(QStringLiteral("f/x"));
+        try {
+            writeFileAtomically(data.path(QStringLiteral("f")), "new");
+            QFAIL("no error");
+        } catch (const AppError &e) {
+            QVERIFY(e.number != 0);
+        }
+        QCOMPARE(QDir(data.folder()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void writtenFilesAreOwnerOnly()
+    {
+        ScratchData data;
+        writeFileAtomically(data.path(QStringLiteral("f")), "x");
+        createEmptyFile(data.path(QStringLiteral("g")));
+        for (const char *name : {"f", "g"}) {
+            struct stat st;
+            QCOMPARE(::stat(QFile::encodeName(data.path(QString::fromLatin1(name))).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, mode_t(0600));
+        }
+        struct stat st;
+        ::stat(QFile::encodeName(data.folder()).constData(), &st);
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    }
+
+    void copyReplacesAnOlderCopy()
+    {
+        ScratchData data;
+        data.write(QStringLiteral("a"), "new");
+        data.write(QStringLiteral("b"), "older and longer");
+        copyFileAtomically(data.path(QStringLiteral("a")), data.path(QStringLiteral("b")));
+        QCOMPARE(data.read(QStringLiteral("b")), QByteArray("new"));
+        removeFile(data.path(QStringLiteral("a")));
+        removeFile(data.path(QStringLiteral("a"))); // already gone: no error
+        QVERIFY(!fileExists(data.path(QStringLiteral("a"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordFile)
+#include "test_recordfile.moc"
