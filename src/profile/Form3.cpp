@@ -1,0 +1,315 @@
+#include "profile/Form3.h"
+
+#include "contacts/ContactGrid.h"
+#include "contacts/ContactRecord.h"
+#include "profile/Profile.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/ErrorReport.h"
+#include "shell/MessageBox.h"
+#include "shell/RecordFile.h"
+#include "shell/Twips.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Measures in twips. Two columns of eight fields, each label just above its
+// box; the buttons in one row under the frame, flush with its right edge.
+constexpr int kFrameLeft = 120, kFrameTop = 60, kFrameWidth = 8760, kFrameHeight = 5790;
+constexpr int kColumnLeft[2] = {240, 4500};
+constexpr int kBoxWidth = 4020;
+constexpr int kFirstRowTop = 150, kRowPitch = 690;
+constexpr int kLabelHeight = 270, kBoxHeight = 345;
+constexpr int kButtonTop = 5970, kButtonWidth = 1215, kButtonHeight = 495, kButtonPitch = 1305;
+constexpr int kFormWidth = 9000, kFormHeight = 6600;
+
+const QString kCreatedMessage = QStringLiteral("該当の取込ファイルがありません。新規作成します。");
+
+QFont windowFont()
+{
+    QFont font(QStringLiteral("MS PGothic"), 9);
+    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("sans-serif")});
+    return font;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int slot)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(caption);
+    const int right = kFrameLeft + kFrameWidth;
+    button->setGeometry(twipsRect(right - kButtonWidth - (3 - slot) * kButtonPitch, kButtonTop,
+                                  kButtonWidth, kButtonHeight));
+    return button;
+}
+
+// Runs a step of a routine that reports nothing: a failing step is skipped.
+template <typename Step>
+void skipOnError(Step step)
+{
+    try {
+        step();
+    } catch (const AppError &) {
+    } catch (const std::bad_alloc &) {
+    }
+}
+
+} // namespace
+
+Form3::Form3(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Tessaline"));
+    setAccessibleName(QStringLiteral("Tessaline"));
+    setFont(windowFont());
+    setFixedSize(twips(kFormWidth), twips(kFormHeight));
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipsRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight));
+
+    const QStringList &captions = profileCaptions();
+    for (int i = 0; i < ProfileFieldCount; ++i) {
+        const int left = kColumnLeft[i / 8];
+        const int top = kFirstRowTop + (i % 8) * kRowPitch;
+
+        auto *label = new QLabel(captions[i], Frame1);
+        label->setObjectName(QStringLiteral("LblName_%1").arg(i));
+        label->setGeometry(twipsRect(left, top, kBoxWidth, kLabelHeight));
+        LblName.append(label);
+
+        auto *box = new QLineEdit(Frame1);
+        box->setObjectName(QStringLiteral("TexMyData_%1").arg(i));
+        box->setAccessibleName(captions[i]);
+        box->setGeometry(twipsRect(left, top + kLabelHeight, kBoxWidth, kBoxHeight));
+        box->installEventFilter(this);
+        label->setBuddy(box);
+        TexMyData.append(box);
+    }
+
+    CmdImport3 = makeButton(this, "CmdImport3", QStringLiteral("取込"), 0);
+    CmdUpdate3 = makeButton(this, "CmdUpdate3", QStringLiteral("更新"), 1);
+    CmdDelete3 = makeButton(this, "CmdDelete3", QStringLiteral("削除"), 2);
+    CmdExit_Click3 = makeButton(this, "CmdExit_Click3", QStringLiteral("戻る"), 3);
+
+    // Tab order: the boxes by field, then save, delete, back, and import last.
+    QList<QWidget *> tabOrder(TexMyData.cbegin(), TexMyData.cend());
+    tabOrder << CmdUpdate3 << CmdDelete3 << CmdExit_Click3 << CmdImport3;
+    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+
+    connect(CmdImport3, &QPushButton::clicked, this, &Form3::CmdImport3_Click);
+    connect(CmdUpdate3, &QPushButton::clicked, this, &Form3::CmdUpdate3_Click);
+    connect(CmdDelete3, &QPushButton::clicked, this, &Form3::CmdDelete3_Click);
+    connect(CmdExit_Click3, &QPushButton::clicked, this, &Form3::CmdExit_Click3_Click);
+
+    Form_Load();
+    TexMyData[0]->setFocus();
+}
+
+void Form3::Form_Load()
+{
+    try {
+        CurrentFormName = QStringLiteral("Form3");
+        Pf_MyClear();
+        Pf_MyTextRead();
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Form_Load"), e.number);
+        Pf_MyCtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
+        Pf_MyCtlLock();
+    }
+}
+
+bool Form3::Pf_MyTextRead()
+{
+    bool failed = true;
+    try {
+        if (!fileExists(PsMyLoadPass())) {
+            writeProfile(PsMyLoadPass(), blankProfile());
+            MessageBox::show(kCreatedMessage);
+            return failed;
+        }
+        RecordReader reader(PsMyLoadPass(), ProfileFieldCount);
+        const Hourglass hourglass;
+        QStringList record;
+        while (reader.next(record)) {
+            for (int i = 0; i < ProfileFieldCount; ++i)
+                WorkRecord[i] = record[i];
+            for (int i = 0; i < ProfileFieldCount; ++i)
+                TexMyData[i]->setText(WorkRecord[i]);
+        }
+        failed = false;
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("Pf_MyTextRead"), e.number);
+        Pf_MyCtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("Pf_MyTextRead"), ErrNo::OutOfMemory);
+        Pf_MyCtlLock();
+    }
+    return failed;
+}
+
+void Form3::Pf_MyClear()
+{
+    for (QLineEdit *box : std::as_const(TexMyData))
+        skipOnError([&] { box->clear(); });
+    skipOnError([] { Pf_WorkClear(); });
+}
+
+void Form3::Pf_MyCtlLock()
+{
+    const QList<QWidget *> controls = findChildren<QWidget *>();
+    for (QWidget *control : controls)
+        if (qobject_cast<QLineEdit *>(control) || qobject_cast<QPushButton *>(control))
+            control->setEnabled(false);
+    setEnabled(true);
+    CmdExit_Click3->setEnabled(true);
+}
+
+void Form3::TexMyData_GotFocus(int index)
+{
+    TexMyData[index]->selectAll();
+}
+
+QStringList Form3::boxTexts() const
+{
+    QStringList values;
+    for (const QLineEdit *box : TexMyData)
+        values.append(box->text());
+    return values;
+}
+
+void Form3::setBoxTexts(const QStringList &values)
+{
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        TexMyData[i]->setText(values[i]);
+}
+
+void Form3::CmdUpdate3_Click()
+{
+    try {
+        if (const ProfileProblem problem = requiredProblem(boxTexts())) {
+            MessageBox::show(problemMessage(problem));
+            TexMyData[problem.field]->setFocus();
+            return;
+        }
+        const QStringList values = tidyProfile(boxTexts());
+        setBoxTexts(values);
+        if (const ProfileProblem problem = valueProblem(values)) {
+            MessageBox::show(problemMessage(problem));
+            TexMyData[problem.field]->setFocus();
+            return;
+        }
+        // The file went missing while the window was open: an empty one is
+        // made, and the next click saves into it.
+        if (!fileExists(PsMyLoadPass())) {
+            createEmptyFile(PsMyLoadPass());
+            MessageBox::show(kCreatedMessage);
+            return;
+        }
+        writeProfile(PsMyLoadPass(), profileToWrite(values));
+        CmdExit_Click3_Click();
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("CmdUpdate3_Click"), e.number);
+        Pf_MyCtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("CmdUpdate3_Click"), ErrNo::OutOfMemory);
+        Pf_MyCtlLock();
+    }
+}
+
+void Form3::CmdDelete3_Click()
+{
+    try {
+        if (!fileExists(PsMyLoadPass())) {
+            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadPass)"));
+            return;
+        }
+        writeProfile(PsMyLoadPass(), blankProfile());
+        CmdExit_Click3_Click();
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("CmdDelete3_Click"), e.number);
+        Pf_MyCtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("CmdDelete3_Click"), ErrNo::OutOfMemory);
+        Pf_MyCtlLock();
+    }
+}
+
+void Form3::CmdImport3_Click()
+{
+    try {
+        copyFileAtomically(PsMyLoadPass(), PsMyLoadBackPass());
+        if (!fileExists(PsMyLoadBackPass())) {
+            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadBackPass)"));
+            return;
+        }
+        if (!fileExists(PsMyImpPass())) {
+            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyImpPass)"));
+            removeFile(PsMyLoadBackPass());
+            return;
+        }
+        {
+            const Hourglass hourglass;
+            readLastProfile(PsMyImpPass(), WorkRecord);
+        }
+        // Written exactly as received: the checks apply when the user saves.
+        writeProfile(PsMyLoadPass(), WorkRecord);
+        if (Pf_MyTextRead())
+            return; // it has reported; the backup and the received file stay
+        removeFile(PsMyLoadBackPass());
+        removeFile(PsMyImpPass());
+    } catch (const AppError &e) {
+        ErrorReport(QStringLiteral("CmdImport3_Click"), e.number);
+        Pf_MyCtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("CmdImport3_Click"), ErrNo::OutOfMemory);
+        Pf_MyCtlLock();
+    }
+}
+
+void Form3::CmdExit_Click3_Click()
+{
+    QDialog::reject();
+}
+
+void Form3::reject()
+{
+    CmdExit_Click3_Click();
+}
+
+bool Form3::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        const int index = TexMyData.indexOf(qobject_cast<QLineEdit *>(watched));
+        // The box places its own cursor after the focus arrives (a mouse
+        // click does); the selection is made once it has.
+        if (index >= 0)
+            QTimer::singleShot(0, this, [this, index] { TexMyData_GotFocus(index); });
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Form3::keyPressEvent(QKeyEvent *event)
+{
+    // Enter in a box saves nothing: only a button that has the focus
+    // answers Enter.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<QPushButton *>(focusWidget())) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The own-profile window: the user's own record in 16 boxes, saved with
+// "更新", blanked with "削除", replaced by a received profile with "取込".
+// It is created anew for every opening and loads the profile file then.
+class Form3 : public QDialog {
+    Q_OBJECT
+public:
+    explicit Form3(QWidget *parent = nullptr);
+
+    void Form_Load();
+    bool Pf_MyTextRead();
+    void Pf_MyClear();
+    void Pf_MyCtlLock();
+
+    void TexMyData_GotFocus(int index);
+    void CmdImport3_Click();
+    void CmdUpdate3_Click();
+    void CmdDelete3_Click();
+    void CmdExit_Click3_Click();
+
+    QGroupBox *Frame1;
+    QList<QLabel *> LblName;
+    QList<QLineEdit *> TexMyData;
+    QPushButton *CmdImport3;
+    QPushButton *CmdUpdate3;
+    QPushButton *CmdDelete3;
+    QPushButton *CmdExit_Click3;
+
+    // Escape and the window's close box leave like "戻る".
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QStringList boxTexts() const;
+    void setBoxTexts(const QStringList &values);
+};

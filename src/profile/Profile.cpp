@@ -1,0 +1,92 @@
+#include "profile/Profile.h"
+
+#include "shell/BasCommn.h"
+#include "shell/Cp932.h"
+#include "shell/RecordFile.h"
+
+const QStringList &profileCaptions()
+{
+    static const QStringList captions = {
+        QStringLiteral("氏名"),   QStringLiteral("TEL1"),   QStringLiteral("MAIL1"),
+        QStringLiteral("所属先1"), QStringLiteral("所属先2"), QStringLiteral("住所"),
+        QStringLiteral("最寄駅"), QStringLiteral("アピール文"), QStringLiteral("役職"),
+        QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"), QStringLiteral("MAIL2"),
+        QStringLiteral("FAX"),    QStringLiteral("URL"),    QStringLiteral("顔写真"),
+        QStringLiteral("地図")};
+    return captions;
+}
+
+QStringList blankProfile()
+{
+    return QStringList(ProfileFieldCount, QStringLiteral(" "));
+}
+
+ProfileProblem requiredProblem(const QStringList &values)
+{
+    if (trimBlanks(values.value(ProfileNameField)).isEmpty())
+        return {ProfileProblem::NameMissing, ProfileNameField};
+    if (trimBlanks(values.value(ProfileReadingField)).isEmpty())
+        return {ProfileProblem::ReadingMissing, ProfileReadingField};
+    return {};
+}
+
+QStringList tidyProfile(const QStringList &values)
+{
+    QStringList tidied;
+    tidied.reserve(ProfileFieldCount);
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        tidied.append(BlankToSpace(Cp932::foldJisTwins(trimBlanks(values.value(i)))));
+    return tidied;
+}
+
+ProfileProblem valueProblem(const QStringList &values)
+{
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        if (FieldTooLong(i, values.value(i).size()))
+            return {ProfileProblem::TooLong, i};
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        if (!Cp932::representable(values.value(i)))
+            return {ProfileProblem::Unstorable, i};
+    return {};
+}
+
+QString problemMessage(const ProfileProblem &problem)
+{
+    switch (problem.kind) {
+    case ProfileProblem::NameMissing:
+        return QStringLiteral("氏名を入力して下さい");
+    case ProfileProblem::ReadingMissing:
+        return QStringLiteral("氏名ふりがなを入力して下さい");
+    case ProfileProblem::TooLong:
+        return profileCaptions().value(problem.field) + QStringLiteral("の入力文字数を減らして下さい");
+    case ProfileProblem::Unstorable:
+        return profileCaptions().value(problem.field) + QStringLiteral("に保存できない文字が含まれています");
+    case ProfileProblem::None:
+        break;
+    }
+    return {};
+}
+
+QStringList profileToWrite(const QStringList &tidied)
+{
+    QStringList record = tidied.mid(0, ProfileFieldCount);
+    for (int field : {ProfileNameField, ProfileReadingField})
+        record[field].replace(FullBlank, HalfBlank);
+    return record;
+}
+
+void writeProfile(const QString &path, const QStringList &values)
+{
+    writeRecordsAtomically(path, {values.mid(0, ProfileFieldCount)});
+}
+
+void readLastProfile(const QString &path, QStringList &work)
+{
+    RecordReader reader(path, ProfileFieldCount);
+    if (work.size() < ProfileFieldCount)
+        work.resize(ProfileFieldCount);
+    QStringList record;
+    while (reader.next(record))
+        for (int i = 0; i < ProfileFieldCount; ++i)
+            work[i] = record[i];
+}
