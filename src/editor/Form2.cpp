@@ -1,0 +1,221 @@
+#include "editor/Form2.h"
+
+#include "editor/ContactUpdate.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/ErrorReport.h"
+#include "shell/MessageBox.h"
+#include "shell/RecordFile.h"
+#include "shell/Twips.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+const std::array<QString, FieldCount> kEditorCaptions = {
+    QStringLiteral("氏名"),     QStringLiteral("TEL1"),       QStringLiteral("MAIL1"),
+    QStringLiteral("所属先1"),  QStringLiteral("所属先2"),    QStringLiteral("住所"),
+    QStringLiteral("最寄駅"),   QStringLiteral("アピール文"), QStringLiteral("役職"),
+    QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"),   QStringLiteral("MAIL2"),
+    QStringLiteral("FAX"),      QStringLiteral("URL"),        QStringLiteral("顔写真"),
+    QStringLiteral("地図"),     QStringLiteral("イベント名"), QStringLiteral("日付"),
+    QStringLiteral("場所"),     QStringLiteral("コメント")};
+
+static QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                               const QRect &geometry)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(caption);
+    button->setGeometry(geometry);
+    // No default button: Enter in a box must not save or delete.
+    button->setAutoDefault(false);
+    return button;
+}
+
+Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
+    : QDialog(parent)
+    , reloadList_(std::move(reloadList))
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Tessaline"));
+    setAccessibleName(QStringLiteral("Tessaline"));
+    setAttribute(Qt::WA_WindowPropagation); // the contact list window's font
+    setFixedSize(twips(12270), twips(8625));
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipsRect(120, 120, 12015, 7575));
+
+    for (int i = 0; i < FieldCount; ++i) {
+        const int left = i < 10 ? 120 : 6120;
+        const int top = 600 + 720 * (i % 10);
+
+        LblName[i] = new QLabel(kEditorCaptions[i], Frame1);
+        LblName[i]->setObjectName(QStringLiteral("LblName_%1").arg(i));
+        LblName[i]->setGeometry(twipsRect(left, top - 360, 5775, 255));
+
+        TexSelData[i] = new QLineEdit(Frame1);
+        TexSelData[i]->setObjectName(QStringLiteral("TexSelData_%1").arg(i));
+        TexSelData[i]->setAccessibleName(kEditorCaptions[i]);
+        TexSelData[i]->setGeometry(twipsRect(left, top, 5775, 270));
+        TexSelData[i]->installEventFilter(this);
+        LblName[i]->setBuddy(TexSelData[i]);
+    }
+
+    CmdUpdate2 = makeButton(this, "CmdUpdate2", QStringLiteral("更新"), twipsRect(8160, 7920, 1215, 495));
+    CmdDelete2 = makeButton(this, "CmdDelete2", QStringLiteral("削除"), twipsRect(9480, 7920, 1215, 495));
+    CmdExit_Click2 = makeButton(this, "CmdExit_Click2", QStringLiteral("戻る"), twipsRect(10800, 7920, 1215, 495));
+
+    // Tab order: the left column downwards, the right column downwards, then
+    // update, delete, back.
+    QList<QWidget *> tabOrder(TexSelData.begin(), TexSelData.end());
+    tabOrder << CmdUpdate2 << CmdDelete2 << CmdExit_Click2;
+    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+
+    connect(CmdUpdate2, &QPushButton::clicked, this, &Form2::CmdUpdate2_Click);
+    connect(CmdDelete2, &QPushButton::clicked, this, &Form2::CmdDelete2_Click);
+    connect(CmdExit_Click2, &QPushButton::clicked, this, &Form2::CmdExit_Click2_Click);
+
+    Form_Load();
+    TexSelData[NameField]->setFocus();
+}
+
+void Form2::Form_Load()
+{
+    try {
+        CurrentFormName = QStringLiteral("Form2");
+        sFullName.clear();
+        sFullName = trimBlanks(WorkRecord.value(ReadingField)) + trimBlanks(WorkRecord.value(NameField));
+        for (int i = 0; i < FieldCount; ++i)
+            TexSelData[i]->setText(trimBlanks(WorkRecord.value(i)));
+    } catch (const std::bad_alloc &) {
+        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
+        Pf_SelCtlLock();
+    }
+}
+
+void Form2::TexSelData_GotFocus(int index)
+{
+    TexSelData[index]->setSelection(0, int(TexSelData[index]->text().size()));
+}
+
+void Form2::CmdExit_Click2_Click()
+{
+    reject();
+}
+
+void Form2::Pf_SelCtlLock()
+{
+    for (QLineEdit *box : findChildren<QLineEdit *>())
+        box->setEnabled(false);
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setEnabled(false);
+    setEnabled(true);
+    CmdExit_Click2->setEnabled(true);
+}
+
+void Form2::refuse(int field, const QString &message)
+{
+    MessageBox::show(message);
+    TexSelData[field]->setFocus();
+}
+
+void Form2::CmdUpdate2_Click()
+{
+    if (trimBlanks(TexSelData[NameField]->text()).isEmpty()) {
+        refuse(NameField, QStringLiteral("氏名を入力して下さい"));
+        return;
+    }
+    if (trimBlanks(TexSelData[ReadingField]->text()).isEmpty()) {
+        refuse(ReadingField, QStringLiteral("氏名ふりがなを入力して下さい"));
+        return;
+    }
+
+    ContactRecord edited;
+    for (int i = 0; i < FieldCount; ++i) {
+        TexSelData[i]->setText(cleanValue(TexSelData[i]->text()));
+        edited.append(TexSelData[i]->text());
+    }
+
+    if (const int i = firstTooLongField(edited); i >= 0) {
+        refuse(i, LblName[i]->text() + QStringLiteral("の入力文字数を減らして下さい"));
+        return;
+    }
+    // A character without a code would be written as a substitute and lost.
+    if (const int i = firstUnencodableField(edited); i >= 0) {
+        refuse(i, LblName[i]->text() + QStringLiteral("に保存できない文字が含まれています"));
+        return;
+    }
+
+    rewriteList(QStringLiteral("CmdUpdate2_Click"), [&](const QList<ContactRecord> &list) {
+        return mergeEdited(list, edited, sFullName);
+    });
+}
+
+void Form2::CmdDelete2_Click()
+{
+    rewriteList(QStringLiteral("CmdDelete2_Click"), [&](const QList<ContactRecord> &list) {
+        return withoutContact(list, sFullName);
+    });
+}
+
+// The writers' protocol: a fresh backup copy, the list read from it, the list
+// file rewritten whole, the editor closed, the grid reloaded, and the backup
+// deleted only once the reload succeeded.
+void Form2::rewriteList(const QString &routine,
+                        const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite)
+{
+    try {
+        copyFileAtomically(PsLoadPass(), PsLoadBackPass());
+        WorkList.clear();
+        if (!fileExists(PsLoadBackPass())) {
+            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+            return;
+        }
+        WorkList = readRecords(PsLoadBackPass(), FieldCount);
+        sFullName = recordKey(sFullName, QString());
+        writeRecordsAtomically(PsLoadPass(), rewrite(WorkList));
+        CmdExit_Click2_Click();
+        if (!reloadList_())
+            removeFile(PsLoadBackPass());
+    } catch (const AppError &e) {
+        ErrorReport(routine, e.number);
+        Pf_SelCtlLock();
+    } catch (const std::bad_alloc &) {
+        ErrorReport(routine, ErrNo::OutOfMemory);
+        Pf_SelCtlLock();
+    }
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        for (int i = 0; i < FieldCount; ++i) {
+            if (watched == TexSelData[i]) {
+                // The box places its own cursor after the focus arrives; the
+                // selection is made once it has.
+                QTimer::singleShot(0, TexSelData[i], [this, i] { TexSelData_GotFocus(i); });
+                break;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    // Enter presses the button that has the focus and nothing else.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
+            button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "contacts/ContactRecord.h"
+
+#include <QDialog>
+#include <QList>
+
+#include <array>
+#include <functional>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The contact editor: the contact handed over in WorkRecord, shown in twenty
+// labelled boxes, updated or deleted in the contact list file.
+class Form2 : public QDialog {
+    Q_OBJECT
+public:
+    // reloadList rebuilds the contact list window's grid from the file and
+    // returns true when that failed.
+    explicit Form2(std::function<bool()> reloadList, QWidget *parent = nullptr);
+
+    void Form_Load();
+    void TexSelData_GotFocus(int index);
+    void CmdUpdate2_Click();
+    void CmdDelete2_Click();
+    void CmdExit_Click2_Click();
+    void Pf_SelCtlLock();
+
+    QGroupBox *Frame1;
+    std::array<QLineEdit *, FieldCount> TexSelData;
+    std::array<QLabel *, FieldCount> LblName;
+    QPushButton *CmdUpdate2;
+    QPushButton *CmdDelete2;
+    QPushButton *CmdExit_Click2;
+
+    // Reading and name of the contact as it was opened; the key by which the
+    // update and the delete find it.
+    QString sFullName;
+
+    // The records of the backup copy while the list is rewritten.
+    QList<ContactRecord> WorkList;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void refuse(int field, const QString &message);
+    void rewriteList(const QString &routine,
+                     const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite);
+
+    std::function<bool()> reloadList_;
+};
+
+// The captions of the editor's field labels, by field index.
+extern const std::array<QString, FieldCount> kEditorCaptions;
