@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DTESSALINE_TESTS=ON
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DTESSALINE_TESTS=ON -DTESSALINE_BENCH=ON
 cmake --build build-test -j"$(nproc)"
 cd build-test
 ctest --output-on-failure --timeout 600 "$@"
