@@ -46,6 +46,8 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAccessibleName(caption);
+    // No button is the default: Enter in a box must not save (see keyPressEvent).
+    button->setAutoDefault(false);
     const int right = kFrameLeft + kFrameWidth;
     button->setGeometry(twipsRect(right - kButtonWidth - (3 - slot) * kButtonPitch, kButtonTop,
                                   kButtonWidth, kButtonHeight));
@@ -304,12 +306,14 @@ bool Form3::eventFilter(QObject *watched, QEvent *event)
 
 void Form3::keyPressEvent(QKeyEvent *event)
 {
-    // Enter in a box saves nothing: only a button that has the focus
-    // answers Enter.
+    // Enter presses the button that has the focus and nothing else: typing
+    // Enter in a box saves nothing.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && !qobject_cast<QPushButton *>(focusWidget())) {
-        event->accept();
+    if (!enter) {
+        QDialog::keyPressEvent(event);
         return;
     }
-    QDialog::keyPressEvent(event);
+    if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
+        button->click();
+    event->accept();
 }

@@ -245,6 +245,13 @@ private slots:
         QTest::keyClick(form.TexMyData[3], Qt::Key_Escape);
         QVERIFY(!form.isVisible());
         QCOMPARE(data.read(kProfile), recordBytes({profile("a")}));
+
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.CmdExit_Click3->setFocus();
+        QTest::keyClick(form.CmdExit_Click3, Qt::Key_Return); // a focused button answers Enter
+        QVERIFY(!form.isVisible());
+        QCOMPARE(data.read(kProfile), recordBytes({profile("a")}));
     }
 
     void save_data()
