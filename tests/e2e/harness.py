@@ -52,6 +52,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import warnings
 
 # How long the splash, a load or a message may take before a wait gives up.
 DEFAULT_TIMEOUT = 15.0
@@ -217,8 +218,9 @@ class Desktop:
         os.mkdir(runtime, 0o700)
         base["XDG_RUNTIME_DIR"] = runtime
         # Without DISPLAY, dbus-launch leaves no watcher process behind.
-        out = subprocess.run(["dbus-launch", "--sh-syntax"], env=base, capture_output=True,
-                             text=True, timeout=DEFAULT_TIMEOUT, check=True).stdout
+        out = subprocess.run(["dbus-launch", "--sh-syntax"], env=base, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                             timeout=DEFAULT_TIMEOUT, check=True).stdout
         values = dict(re.findall(r"^(\w+)='?([^';\n]*)'?;", out, re.M))
         self.bus_pid = int(values["DBUS_SESSION_BUS_PID"])
         bus_address = values["DBUS_SESSION_BUS_ADDRESS"]
@@ -237,7 +239,11 @@ class Desktop:
         # libatspi reads these when it first connects, in this process.
         os.environ.update({"DISPLAY": self.display, "DBUS_SESSION_BUS_ADDRESS": bus_address,
                            "AT_SPI_BUS_ADDRESS": a11y_address})
-        import pyatspi as module
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            import pyatspi as module
+        # pyatspi calls libatspi functions that newer libatspi marks deprecated.
+        warnings.filterwarnings("ignore", category=DeprecationWarning, module="pyatspi")
         pyatspi = module
 
     @staticmethod
