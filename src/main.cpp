@@ -1,14 +1,12 @@
 #include "shell/BasMain.h"
+#include "shell/Desktop.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaline"));
-    QApplication::setDesktopFileName(QStringLiteral("tessaline"));
-    // One look on every desktop, so that the palette colours show as given.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    setUpDesktop(app);
     return Main(app);
 }

@@ -71,7 +71,9 @@ Form1::Form1(QWidget *parent)
     TextSearch = new QLineEdit(this);
     TextSearch->setObjectName(QStringLiteral("TextSearch"));
     TextSearch->setAccessibleName(QStringLiteral("検索文字列"));
-    TextSearch->setGeometry(twipsRect(7080, 8280, 1455, 270));
+    // 345 twips high rather than 270: a Japanese font's line needs the room,
+    // and it still ends above the field selector.
+    TextSearch->setGeometry(twipsRect(7080, 8280, 1455, 345));
     TextSearch->installEventFilter(this);
 
     // A drop-down list that can't be typed into: a search never runs on a
@@ -92,6 +94,9 @@ Form1::Form1(QWidget *parent)
                                        CmdExit,   ComMyData, CmdChkAll,  CmdChkClear, MSFlexGrid1};
     for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    // Tab leaves the grid for the next control instead of walking its cells,
+    // so the keyboard never gets stuck in it.
+    MSFlexGrid1->setTabKeyNavigation(false);
 
     connect(CmdExit, &QPushButton::clicked, this, &Form1::CmdExit_Click);
     connect(CmdSelect, &QPushButton::clicked, this, &Form1::CmdSelect_Click);
