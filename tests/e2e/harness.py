@@ -440,6 +440,7 @@ class App:
         self.pid = popen.pid
         self.desktop = desktop
         self._root = None
+        self._combos = {}
 
     # --- the process
 
@@ -502,9 +503,35 @@ class App:
         return find_in(self.root(), name, role)
 
     def find(self, name, role=None, timeout=DEFAULT_TIMEOUT):
-        """Waits for the one control with that accessible name (and role) and returns it."""
+        """Waits for the one control with that accessible name (and role) and returns it.
+
+        A combo box is found by its accessible name even after an entry was
+        chosen, although Qt on Linux then names it by the chosen entry.
+        """
         label = f"{role_name(role) if role else 'control'} {name!r}"
-        return wait_for(lambda: next(iter(find_in(self.root(), name, role)), None), timeout, label)
+
+        def lookup():
+            hit = next(iter(find_in(self.root(), name, role)), None)
+            if role_name(role) == "combo box":
+                if hit is not None:
+                    self._combos[name] = hit
+                else:
+                    hit = self._renamed_combo(name)
+            return hit
+
+        return wait_for(lookup, timeout, label)
+
+    def _renamed_combo(self, name):
+        # Remembered from an earlier find, or else the window's only combo box.
+        combo = self._combos.get(name)
+        if combo is not None:
+            try:
+                if _role(combo) == "combo box":
+                    return combo
+            except Exception:  # noqa: BLE001 - the widget went away
+                del self._combos[name]
+        combos = find_in(self.root(), role="combo box")
+        return combos[0] if len(combos) == 1 else None
 
     def window(self, name="Tessaline", role=None, timeout=DEFAULT_TIMEOUT):
         """Waits for a showing top-level window by name (and role) and returns it."""
@@ -579,13 +606,11 @@ class App:
     def combo_text(self, name):
         """The chosen entry of a combo box, "" when none is chosen.
 
-        Read from the selection of the combo box's list (Qt gives a combo box
-        with an accessible name no other place for its current text).
+        Qt on Linux names a combo box by its chosen entry and falls back to
+        the accessible name while none is chosen.
         """
         combo = self.find(name, "combo box")
-        lst = find_in(combo, role="list", skip_tables=False)[0]
-        rows = lst.queryTable().getSelectedRows()
-        return lst.getChildAtIndex(rows[0]).name if rows else ""
+        return combo.name if combo.name in self.combo_entries(name) else ""
 
     def choose(self, name, entry, timeout=DEFAULT_TIMEOUT):
         """Chooses an entry of a drop-down combo box by its text, with real mouse clicks.

@@ -2,7 +2,10 @@
 start that creates the empty list, the single instance, the load of the list
 in file order, a list that can't be read to its end, and the way out."""
 
+import os
 import signal
+import subprocess
+import time
 import unittest
 
 from harness import HEADINGS, E2ETestCase, contact, extents
@@ -24,6 +27,13 @@ def error_report(routine, number, description):
         f"エラー内容  \u3000\u3000({number} {description})",
         "エラーが発生しました。内容を確認後、システム管理者に連絡して下さい",
     ])
+
+
+def blue_share(image):
+    """The share of the screen that is clearly blue (the splash picture is)."""
+    return float(subprocess.run(
+        ["convert", image, "-scale", "10%", "-fx", "b-r>0.25", "-format", "%[fx:mean]", "info:"],
+        capture_output=True, text=True, timeout=30, check=True).stdout)
 
 
 class StartupTest(E2ETestCase):
@@ -59,6 +69,23 @@ class StartupTest(E2ETestCase):
         widths = [extents(second.grid_cell_accessible(0, c))[2] for c in range(1, 21)]
         self.assertEqual(widths, [round(t / 15) for t in COLUMN_TWIPS[1:]])
         self.assertEqual(self.data.read("load.txt"), b"")
+
+    def test_the_splash_shows_its_picture_and_is_gone_when_the_list_shows(self):
+        self.data.write("load.txt", [])
+        app = self.launch()
+        # The program answers nobody during its pause, so the screen is watched.
+        shot = os.path.join(self.session.folder, "screen.png")
+        shares = []
+        deadline = time.monotonic() + 4
+        while time.monotonic() < deadline and (not shares or shares[-1] < 0.03):
+            self.session.desktop.screenshot(shot)
+            shares.append(blue_share(shot))
+        self.assertGreater(max(shares), 0.03, "the splash picture never showed")
+
+        app.wait_form1()
+        self.session.desktop.screenshot(shot)
+        self.assertLess(blue_share(shot), 0.001)
+        self.assertEqual([role for role, _, _ in app.windows()], ["filler"])
 
     def test_one_instance_at_a_time_and_a_killed_one_leaves_no_lock(self):
         self.data.write("load.txt", [contact("あべ", "阿部", "a")])
