@@ -69,6 +69,10 @@ int Main(QApplication &app)
 
         CurrentFormName = QStringLiteral("Form1");
         ensureFolder(dataFolder());
+        // A writer killed before its rename leaves its temporary file; this
+        // instance holds the lock, so no writer is at work.
+        removeStaleTemporaries({PsLoadPass(), PsLoadBackPass(), PsExpPass(), PsMyLoadPass(),
+                                PsMyLoadBackPass()});
         if (!fileExists(PsLoadPass())) {
             createEmptyFile(PsLoadPass());
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません。新規作成します。"));

@@ -3,10 +3,12 @@
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/Cp932.h"
+#include "shell/FileOps.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -52,14 +54,14 @@ constexpr qsizetype kMaxLineBytes = 4 * 1024 * 1024;
 
 struct FdCloser {
     int fd;
-    ~FdCloser() { if (fd >= 0) ::close(fd); }
+    ~FdCloser() { if (fd >= 0) FileOps::close(fd); }
 };
 } // namespace
 
 RecordReader::RecordReader(const QString &path, int linesPerRecord)
     : linesPerRecord_(linesPerRecord)
 {
-    fd_ = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    fd_ = FileOps::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         throwErrno();
 }
@@ -67,7 +69,7 @@ RecordReader::RecordReader(const QString &path, int linesPerRecord)
 RecordReader::~RecordReader()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        FileOps::close(fd_);
 }
 
 // Reads the next chunk and decodes every complete line in what is pending.
@@ -79,7 +81,7 @@ bool RecordReader::readMore()
         pending_.resize(old + kChunk);
         ssize_t got;
         do {
-            got = ::read(fd_, pending_.data() + old, size_t(kChunk));
+            got = FileOps::read(fd_, pending_.data() + old, size_t(kChunk));
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
             pending_.resize(old);
@@ -203,7 +205,7 @@ static void writeAll(int fd, QByteArrayView bytes)
     const char *p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
+        const ssize_t n = FileOps::write(fd, p, size_t(left));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -214,37 +216,43 @@ static void writeAll(int fd, QByteArrayView bytes)
     }
 }
 
+// Makes a new or renamed entry of the folder durable. A failure can't undo
+// what is already done, so it is not reported.
+static void syncFolder(const QString &folder)
+{
+    const int fd = FileOps::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        FileOps::fsync(fd);
+        FileOps::close(fd);
+    }
+}
+
 void writeFileAtomically(const QString &path, QByteArrayView bytes)
 {
     const QFileInfo info(path);
     QByteArray tmpl = nativePath(info.absolutePath() + u'/' + u'.' + info.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC); // mode 0600
+    const int fd = FileOps::mkostemp(tmpl.data(), O_CLOEXEC); // mode 0600
     if (fd < 0)
         throwErrno();
     bool renamed = false;
     try {
         FdCloser closer{fd};
         writeAll(fd, bytes);
-        if (::fsync(fd) != 0)
+        if (FileOps::fsync(fd) != 0)
             throwErrno();
         closer.fd = -1;
-        if (::close(fd) != 0)
+        if (FileOps::close(fd) != 0)
             throwErrno();
-        if (::rename(tmpl.constData(), nativePath(path).constData()) != 0)
+        if (FileOps::rename(tmpl.constData(), nativePath(path).constData()) != 0)
             throwErrno();
         renamed = true;
     } catch (...) {
         if (!renamed)
-            ::unlink(tmpl.constData());
+            FileOps::unlink(tmpl.constData());
         throw;
     }
     // The new file is in place; syncing the folder makes the rename durable.
-    // A failure here can't undo it, so it is not reported.
-    const int dirFd = ::open(nativePath(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    syncFolder(info.absolutePath());
 }
 
 void writeRecordsAtomically(const QString &path, const QList<QStringList> &records)
@@ -254,7 +262,7 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
 
 QByteArray readWholeFile(const QString &path)
 {
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = FileOps::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throwErrno();
     FdCloser closer{fd};
@@ -262,7 +270,7 @@ QByteArray readWholeFile(const QString &path)
     for (;;) {
         const qsizetype old = bytes.size();
         bytes.resize(old + kChunk);
-        const ssize_t got = ::read(fd, bytes.data() + old, size_t(kChunk));
+        const ssize_t got = FileOps::read(fd, bytes.data() + old, size_t(kChunk));
         if (got < 0) {
             bytes.resize(old);
             if (errno == EINTR)
@@ -283,40 +291,71 @@ void copyFileAtomically(const QString &src, const QString &dst)
 bool fileExists(const QString &path)
 {
     struct stat st;
-    return ::stat(nativePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    if (FileOps::stat(nativePath(path).constData(), &st) == 0)
+        return S_ISREG(st.st_mode);
+    // Only a file that is certainly not there counts as missing: one that
+    // can't be examined (no permission, an I/O error) is reported by the
+    // open that follows, instead of being created anew over the real one.
+    return errno != ENOENT && errno != ENOTDIR;
 }
 
 void removeFile(const QString &path)
 {
-    if (::unlink(nativePath(path).constData()) != 0 && errno != ENOENT)
+    if (FileOps::unlink(nativePath(path).constData()) != 0 && errno != ENOENT)
         throwErrno();
 }
 
 void createEmptyFile(const QString &path)
 {
-    const int fd = ::open(nativePath(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const QByteArray native = nativePath(path);
+    const int fd = FileOps::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         throwErrno();
-    if (::fsync(fd) != 0) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(nativePath(path).constData());
+    int err = 0;
+    if (FileOps::fsync(fd) != 0)
+        err = errno;
+    if (FileOps::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err != 0) {
+        // A file that wasn't made safely isn't left behind as if it had been.
+        FileOps::unlink(native.constData());
         throw AppError{errorNumberFromErrno(err)};
     }
-    if (::close(fd) != 0)
-        throwErrno();
+    syncFolder(QFileInfo(path).absolutePath());
 }
 
 void ensureFolder(const QString &path)
 {
-    const QString parent = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(parent))
-        throw AppError{ErrNo::PathNotFound};
-    if (::mkdir(nativePath(path).constData(), 0700) != 0 && errno != EEXIST)
-        throwErrno();
+    const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QByteArray native = nativePath(folder);
     struct stat st;
-    if (::stat(nativePath(path).constData(), &st) != 0)
-        throwErrno();
+    if (FileOps::stat(native.constData(), &st) != 0) {
+        if (errno != ENOENT)
+            throwErrno();
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (parent != folder)
+            ensureFolder(parent);
+        // The folders hold other people's personal data: the owner's alone.
+        if (FileOps::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+            throwErrno();
+        if (FileOps::stat(native.constData(), &st) != 0)
+            throwErrno();
+    }
     if (!S_ISDIR(st.st_mode))
         throw AppError{ErrNo::PathNotFound};
+}
+
+void removeStaleTemporaries(const QStringList &paths)
+{
+    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        const QString prefix = u'.' + info.fileName();
+        const QDir folder = info.absoluteDir();
+        const QStringList names =
+            folder.entryList({prefix + QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &name : names)
+            if (suffix.match(QStringView(name).mid(prefix.size())).hasMatch())
+                FileOps::unlink(nativePath(folder.filePath(name)).constData());
+    }
 }

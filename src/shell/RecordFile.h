@@ -56,13 +56,21 @@ QByteArray readWholeFile(const QString &path);
 // A byte-for-byte copy of src at dst, replacing dst atomically.
 void copyFileAtomically(const QString &src, const QString &dst);
 
+// False only when the path certainly holds no regular file; a file that
+// can't be examined counts as there, so that opening it reports why.
 bool fileExists(const QString &path);
 
 // Deletes a file; one that is already gone is no error.
 void removeFile(const QString &path);
 
-// Creates an empty file that isn't there yet (mode 0600).
+// Creates an empty file that isn't there yet (mode 0600); on failure none
+// is left.
 void createEmptyFile(const QString &path);
 
-// Creates the folder and its parents when missing; the last one mode 0700.
+// Creates the folder and its parents when missing, each mode 0700.
 void ensureFolder(const QString &path);
+
+// Deletes the temporary files (".<name>.XXXXXX") that a writer stopped
+// before its rename left beside these files. Only for start-up, when no
+// writer can be at work; what can't be deleted is left.
+void removeStaleTemporaries(const QStringList &paths);
