@@ -6,9 +6,10 @@ sets it).
 
 The world of a test process
     The first test of a process starts a private X server (Xvfb on a free
-    display number, 1280x1024x24), a private session bus (dbus-launch) and an
+    display number, 1280x1024x24), a private session bus (dbus-daemon) and an
     accessibility bus (at-spi-bus-launcher); they live until the process ends
-    and are then stopped by their ids. One process is as far as this can go:
+    and are then stopped by their ids. Each is also told to end when the test
+    process dies, so a test killed by a timeout leaves nothing running. One process is as far as this can go:
     libatspi connects to one accessibility bus per process and never lets go
     of it, so ctest runs each test file in a process of its own.
 
@@ -44,6 +45,7 @@ reads as a test failure) when it runs out.
 """
 
 import atexit
+import ctypes
 import os
 import re
 import shutil
@@ -154,6 +156,13 @@ def _stop(popen, sig=signal.SIGKILL, group=False):
         popen.wait(timeout=5)
 
 
+def _die_with_parent():
+    """Runs in a child before exec: it gets SIGTERM when the test process dies,
+    even by SIGKILL (a ctest timeout), so no X server or bus outlives a test."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
 class Desktop:
     """The private X server and buses of this test process (one per process).
 
@@ -181,7 +190,7 @@ class Desktop:
     def __init__(self):
         self.folder = tempfile.mkdtemp(prefix="tessaline-e2e-desktop-")
         self.xvfb = None
-        self.bus_pid = None
+        self.bus = None
         self.a11y = None
         self.display = None
         self.display_number = None
@@ -196,7 +205,7 @@ class Desktop:
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
              "-nolisten", "tcp"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
+            start_new_session=True, preexec_fn=_die_with_parent)
         os.close(write_end)
         number = b""
         deadline = time.monotonic() + DEFAULT_TIMEOUT
@@ -217,21 +226,24 @@ class Desktop:
         runtime = os.path.join(self.folder, "runtime")
         os.mkdir(runtime, 0o700)
         base["XDG_RUNTIME_DIR"] = runtime
-        # Without DISPLAY, dbus-launch leaves no watcher process behind.
-        out = subprocess.run(["dbus-launch", "--sh-syntax"], env=base, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                             timeout=DEFAULT_TIMEOUT, check=True).stdout
-        values = dict(re.findall(r"^(\w+)='?([^';\n]*)'?;", out, re.M))
-        self.bus_pid = int(values["DBUS_SESSION_BUS_PID"])
-        bus_address = values["DBUS_SESSION_BUS_ADDRESS"]
-
         base["DISPLAY"] = self.display
+        # The session bus runs as a child of this process (not daemonised, as
+        # dbus-launch would have it), so that it too ends when a test is killed.
+        self.bus = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"],
+            env=base, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, start_new_session=True, preexec_fn=_die_with_parent)
+        bus_address = self.bus.stdout.readline().decode().strip()
+        if not bus_address:
+            raise RuntimeError("the session bus did not start")
+
         base["DBUS_SESSION_BUS_ADDRESS"] = bus_address
         # Its own process group: the accessibility bus and the registry daemon
         # that it starts stay in that group and go with it.
         self.a11y = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                                      env=base, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL, start_new_session=True)
+                                     stderr=subprocess.DEVNULL, start_new_session=True,
+                                     preexec_fn=_die_with_parent)
         a11y_address = wait_for(lambda: self._a11y_address(base), what="the accessibility bus")
 
         self.env = {"DISPLAY": self.display, "DBUS_SESSION_BUS_ADDRESS": bus_address,
@@ -256,12 +268,9 @@ class Desktop:
 
     def stop(self):
         _stop(self.a11y, signal.SIGTERM, group=True)
-        if self.bus_pid:
-            try:
-                os.kill(self.bus_pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-            self.bus_pid = None
+        _stop(self.bus, signal.SIGTERM)
+        if self.bus is not None and self.bus.stdout:
+            self.bus.stdout.close()
         _stop(self.xvfb, signal.SIGTERM)
         shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -732,7 +741,7 @@ class Session:
         log = open(os.path.join(self.folder, f"tessaline-{len(self.apps)}.log"), "wb")
         popen = subprocess.Popen([self.binary], env=self.env(), stdout=log,
                                  stderr=subprocess.STDOUT, cwd=self.folder,
-                                 start_new_session=True)
+                                 start_new_session=True, preexec_fn=_die_with_parent)
         log.close()
         app = App(popen, self.desktop)
         self.apps.append(app)
