@@ -1,6 +1,7 @@
 #include "contacts/ContactGrid.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/Form1.h"
+#include "shell/FileOps.h"
 #include "support/MessageLog.h"
 #include "support/ScratchData.h"
 
@@ -11,16 +12,14 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdarg>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-// The file layer's open and rename go through these (the test links with
-// --wrap), so a test can make the reload after a rewrite fail to read.
 namespace {
-bool failReadsAfterRename = false;
+
+// Once the rewritten list has been renamed into place, opening it fails: the
+// reload after a rewrite can't read the file.
 bool renamedOntoList = false;
 
 bool isListFile(const char *path)
@@ -28,38 +27,15 @@ bool isListFile(const char *path)
     const char *slash = std::strrchr(path, '/');
     return std::strcmp(slash ? slash + 1 : path, "load.txt") == 0;
 }
-} // namespace
 
-extern "C" {
-int __real_open(const char *path, int flags, ...);
-int __real_rename(const char *from, const char *to);
-
-int __wrap_open(const char *path, int flags, ...)
+int failReloadAfterRewrite(const FileOps::Entry &entry)
 {
-    mode_t mode = 0;
-    if (flags & O_CREAT) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = va_arg(ap, mode_t);
-        va_end(ap);
-    }
-    if (failReadsAfterRename && renamedOntoList && isListFile(path)) {
-        errno = EIO;
-        return -1;
-    }
-    return __real_open(path, flags, mode);
-}
-
-int __wrap_rename(const char *from, const char *to)
-{
-    const int result = __real_rename(from, to);
-    if (result == 0 && isListFile(to))
+    if (entry.call == FileOps::Call::Rename && isListFile(entry.to))
         renamedOntoList = true;
-    return result;
+    if (entry.call == FileOps::Call::Open && renamedOntoList && isListFile(entry.path))
+        return EIO;
+    return 0;
 }
-}
-
-namespace {
 
 const QString kList = QStringLiteral("load.txt");
 const QString kBackup = QStringLiteral("cp_load.txt");
@@ -373,9 +349,9 @@ private slots:
         MessageLog log;
         Form1 form;
         renamedOntoList = false;
-        failReadsAfterRename = true;
+        FileOps::setHook(failReloadAfterRewrite);
         form.CmdImport_Click();
-        failReadsAfterRename = false;
+        FileOps::setHook(nullptr);
 
         QVERIFY2(reported(log, QStringLiteral("Pf_TextRead"), 57), qPrintable(log.texts().join('\n')));
         QCOMPARE(data.read(kList), recordBytes({listed[0], received[0], listed[1], received[1]}));
