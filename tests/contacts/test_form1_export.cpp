@@ -2,15 +2,16 @@
 
 #include "contacts/ListRules.h"
 #include "shell/BasConst.h"
+#include "shell/FileOps.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "support/MessageLog.h"
 
 #include <QDir>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -22,7 +23,8 @@ void check(Form1 &form, const QList<int> &rows)
         clickCell(form, r, 0);
 }
 
-// Writes beyond a few bytes fail with EFBIG while it lives, even for root.
+// Writes beyond a few bytes fail with EFBIG while it lives: the system itself
+// cuts the write short, for root too.
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes)
@@ -42,6 +44,22 @@ public:
 private:
     rlimit old_;
     void (*oldHandler_)(int);
+};
+
+// Makes one kind of file-system call fail with an errno while it lives.
+class FailingCall {
+public:
+    FailingCall(FileOps::Call call, int err)
+    {
+        call_ = call;
+        err_ = err;
+        FileOps::setHook([](const FileOps::Entry &e) { return e.call == call_ ? err_ : 0; });
+    }
+    ~FailingCall() { FileOps::setHook(nullptr); }
+
+private:
+    static inline FileOps::Call call_;
+    static inline int err_;
 };
 
 QStringList folderEntries(const ScratchData &data)
@@ -213,16 +231,19 @@ void TestForm1Export::secondExportReplacesFirst()
 
 void TestForm1Export::failedWriteLeavesEarlierFile_data()
 {
-    QTest::addColumn<bool>("readOnlyFolder"); // else: the file size limit
-    QTest::newRow("read-only data folder") << true;
-    QTest::newRow("write cut short") << false;
+    QTest::addColumn<int>("call"); // the failing call, or -1: the file size limit
+    QTest::addColumn<int>("err");
+    QTest::newRow("read-only data folder") << int(FileOps::Call::MkTemp) << EACCES;
+    QTest::newRow("disk full") << int(FileOps::Call::Write) << ENOSPC;
+    QTest::newRow("flush fails") << int(FileOps::Call::Fsync) << EIO;
+    QTest::newRow("rename refused") << int(FileOps::Call::Rename) << EACCES;
+    QTest::newRow("write cut short by the system") << -1 << 0;
 }
 
 void TestForm1Export::failedWriteLeavesEarlierFile()
 {
-    QFETCH(bool, readOnlyFolder);
-    if (readOnlyFolder && ::geteuid() == 0)
-        QSKIP("permissions don't stop root; the write cut short covers the failure");
+    QFETCH(int, call);
+    QFETCH(int, err);
     ScratchData data;
     MessageLog log;
     const QByteArray earlier = recordBytes({contact(QStringLiteral("まえ"), QStringLiteral("前回"), QStringLiteral("x"))});
@@ -230,14 +251,12 @@ void TestForm1Export::failedWriteLeavesEarlierFile()
     auto form = openForm(data, numberedContacts(30));
     form->CmdChkAll->click();
     const QStringList before = folderEntries(data);
-    {
-        std::unique_ptr<FileSizeLimit> limit;
-        if (readOnlyFolder)
-            QFile::setPermissions(data.folder(), QFile::ReadOwner | QFile::ExeOwner);
-        else
-            limit = std::make_unique<FileSizeLimit>(1000);
+    if (call < 0) {
+        const FileSizeLimit limit(1000);
         form->CmdExport->click();
-        QFile::setPermissions(data.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    } else {
+        const FailingCall failing(FileOps::Call(call), err);
+        form->CmdExport->click();
     }
     QCOMPARE(log.reportedRoutine(), QStringLiteral("CmdExport_Click"));
     QCOMPARE(log.shown.size(), 1);
