@@ -19,6 +19,10 @@ std::optional<QString> decode(QByteArrayView bytes);
 // The bytes of the text, or nothing when a character has no code.
 std::optional<QByteArray> encode(QStringView text);
 
+// Appends the bytes of the text; false, with bytes as they were, when a
+// character has no code.
+bool encodeAppend(QStringView text, QByteArray &bytes);
+
 bool representable(QStringView text);
 
 // Input methods type some characters in their JIS form where code page 932

@@ -74,11 +74,11 @@ int close(int fd)
     return ::close(fd);
 }
 
-int rename(const char *from, const char *to)
+int rename(const char *from, const char *to, bool replace)
 {
     if (const int err = refusal(Call::Rename, from, to))
         return fail<int>(err);
-    return ::rename(from, to);
+    return replace ? ::rename(from, to) : ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 
 int unlink(const char *path)

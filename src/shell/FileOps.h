@@ -29,7 +29,8 @@ ssize_t read(int fd, void *buf, size_t count);
 ssize_t write(int fd, const void *buf, size_t count);
 int fsync(int fd);
 int close(int fd);
-int rename(const char *from, const char *to);
+// Without replace, an existing destination is kept and the call fails with EEXIST.
+int rename(const char *from, const char *to, bool replace = true);
 int unlink(const char *path);
 int mkostemp(char *pathTemplate, int flags);
 int mkdir(const char *path, mode_t mode);

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -142,7 +143,7 @@ bool RecordReader::nextLine(QString &line)
     if (lineIndex_ >= lines_.size())
         return false;
     line = lines_[lineIndex_++];
-    if (trimBlanks(line).isEmpty())
+    if (std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c == HalfBlank || c == FullBlank; }))
         line.clear();
     return true;
 }
@@ -178,26 +179,26 @@ QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetyp
 
 QByteArray encodeRecords(const QList<QStringList> &records)
 {
-    QString text;
+    QByteArray bytes;
     qsizetype size = 0;
     for (const QStringList &record : records)
         for (const QString &value : record)
-            size += value.size() + 2;
-    text.reserve(size);
+            size += value.size() * 2 + 2;
+    bytes.reserve(size);
     for (const QStringList &record : records) {
         for (const QString &value : record) {
-            const qsizetype at = text.size();
-            text.append(value);
-            for (qsizetype i = at; i < text.size(); ++i)
-                if (text[i] == u'\r' || text[i] == u'\n')
-                    text[i] = HalfBlank;
-            text.append(QStringLiteral("\r\n"));
+            const qsizetype at = bytes.size();
+            if (!Cp932::encodeAppend(value, bytes))
+                throw AppError{ErrNo::Unencodable};
+            // No byte of a two-byte character is a CR or LF, so the line
+            // breaks of a value can be blanked in its bytes.
+            for (qsizetype i = at; i < bytes.size(); ++i)
+                if (bytes.at(i) == '\r' || bytes.at(i) == '\n')
+                    bytes.data()[i] = ' ';
+            bytes.append("\r\n", 2);
         }
     }
-    std::optional<QByteArray> bytes = Cp932::encode(text);
-    if (!bytes)
-        throw AppError{ErrNo::Unencodable};
-    return *bytes;
+    return bytes;
 }
 
 static void writeAll(int fd, QByteArrayView bytes)
@@ -217,17 +218,22 @@ static void writeAll(int fd, QByteArrayView bytes)
 }
 
 // Makes a new or renamed entry of the folder durable. A failure can't undo
-// what is already done, so it is not reported.
+// what is done, but the user learns that it may not survive a crash.
 static void syncFolder(const QString &folder)
 {
     const int fd = FileOps::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        FileOps::fsync(fd);
-        FileOps::close(fd);
-    }
+    if (fd < 0)
+        throwErrno();
+    FdCloser closer{fd};
+    if (FileOps::fsync(fd) != 0)
+        throwErrno();
 }
 
-void writeFileAtomically(const QString &path, QByteArrayView bytes)
+// Writes bytes to a temporary file in the same folder, flushes it to disk
+// and renames it to path, then syncs the folder. Without replace, a file
+// already at path is kept and error 58 thrown. On failure nothing is at path
+// that wasn't there before, and the temporary file is removed.
+static void putFileInPlace(const QString &path, QByteArrayView bytes, bool replace)
 {
     const QFileInfo info(path);
     QByteArray tmpl = nativePath(info.absolutePath() + u'/' + u'.' + info.fileName() + QStringLiteral(".XXXXXX"));
@@ -243,7 +249,7 @@ void writeFileAtomically(const QString &path, QByteArrayView bytes)
         closer.fd = -1;
         if (FileOps::close(fd) != 0)
             throwErrno();
-        if (FileOps::rename(tmpl.constData(), nativePath(path).constData()) != 0)
+        if (FileOps::rename(tmpl.constData(), nativePath(path).constData(), replace) != 0)
             throwErrno();
         renamed = true;
     } catch (...) {
@@ -253,6 +259,11 @@ void writeFileAtomically(const QString &path, QByteArrayView bytes)
     }
     // The new file is in place; syncing the folder makes the rename durable.
     syncFolder(info.absolutePath());
+}
+
+void writeFileAtomically(const QString &path, QByteArrayView bytes)
+{
+    putFileInPlace(path, bytes, true);
 }
 
 void writeRecordsAtomically(const QString &path, const QList<QStringList> &records)
@@ -294,9 +305,11 @@ bool fileExists(const QString &path)
     if (FileOps::stat(nativePath(path).constData(), &st) == 0)
         return S_ISREG(st.st_mode);
     // Only a file that is certainly not there counts as missing: one that
-    // can't be examined (no permission, an I/O error) is reported by the
-    // open that follows, instead of being created anew over the real one.
-    return errno != ENOENT && errno != ENOTDIR;
+    // can't be examined (no permission, an I/O error) is an error, never a
+    // reason to create a new file over the real one.
+    if (errno == ENOENT || errno == ENOTDIR)
+        return false;
+    throwErrno();
 }
 
 void removeFile(const QString &path)
@@ -307,21 +320,7 @@ void removeFile(const QString &path)
 
 void createEmptyFile(const QString &path)
 {
-    const QByteArray native = nativePath(path);
-    const int fd = FileOps::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        throwErrno();
-    int err = 0;
-    if (FileOps::fsync(fd) != 0)
-        err = errno;
-    if (FileOps::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err != 0) {
-        // A file that wasn't made safely isn't left behind as if it had been.
-        FileOps::unlink(native.constData());
-        throw AppError{errorNumberFromErrno(err)};
-    }
-    syncFolder(QFileInfo(path).absolutePath());
+    putFileInPlace(path, {}, false);
 }
 
 void ensureFolder(const QString &path)

@@ -56,8 +56,9 @@ QByteArray readWholeFile(const QString &path);
 // A byte-for-byte copy of src at dst, replacing dst atomically.
 void copyFileAtomically(const QString &src, const QString &dst);
 
-// False only when the path certainly holds no regular file; a file that
-// can't be examined counts as there, so that opening it reports why.
+// Whether a regular file is at path. A path that can't be examined (no
+// permission, an I/O error) throws, so that a file that is there is never
+// taken for missing and created anew.
 bool fileExists(const QString &path);
 
 // Deletes a file; one that is already gone is no error.

@@ -1,0 +1,849 @@
+// Every writer of the program against every failure of every file-system call
+// it makes. A logging run of the writer lists its calls; then, for each call
+// in turn, a forked child runs the writer while that call fails once (with
+// each error it meets in real life), fails together with every later call, or
+// kills the process on entry. The parent then checks what is on disk and
+// what the user was shown, and that the program still starts on what is left.
+//
+// TESSALINE_FAULTS_FULL=1 runs every writer on a 5000-record list (by default
+// only the import and the update do); TESSALINE_FAULT_JOBS sets how many
+// children run at once (default 2); TESSALINE_FAULT_SUMMARY names a file to
+// which one line per writer and list size is appended.
+
+#include "FaultPlan.h"
+
+#include "contacts/ContactGrid.h"
+#include "contacts/ContactRecord.h"
+#include "contacts/Form1.h"
+#include "editor/Form2.h"
+#include "profile/Form3.h"
+#include "profile/Profile.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/BasMain.h"
+#include "shell/MessageBox.h"
+#include "shell/RecordFile.h"
+#include "support/MessageLog.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using FileOps::Call;
+using Files = QMap<QString, QByteArray>;
+
+namespace {
+
+const QString kList = QStringLiteral("load.txt");
+const QString kListBackup = QStringLiteral("cp_load.txt");
+const QString kReceived = QStringLiteral("getData");
+const QString kExport = QStringLiteral("pcData");
+const QString kProfile = QStringLiteral("myload.txt");
+const QString kProfileBackup = QStringLiteral("cp_myload.txt");
+const QString kProfileReceived = QStringLiteral("putData");
+const QString kErrorTitle = QStringLiteral("プログラムエラー");
+
+// ---------------------------------------------------------------- the data
+
+QList<QStringList> contacts(int n, const QString &tag)
+{
+    QList<QStringList> records;
+    for (int i = 1; i <= n; ++i) {
+        QStringList r = emptyContact();
+        for (int f = 0; f < FieldCount; ++f)
+            r[f] = QStringLiteral("%1%2_%3").arg(tag).arg(i).arg(f);
+        r[ReadingField] = QStringLiteral("よみ%1").arg(i, 5, 10, QChar(u'0'));
+        r[NameField] = QStringLiteral("名前 %1").arg(i, 5, 10, QChar(u'0'));
+        records.append(r);
+    }
+    return records;
+}
+
+QList<QStringList> profiles(int n, const QString &tag)
+{
+    QList<QStringList> records;
+    for (int i = 1; i <= n; ++i) {
+        QStringList r;
+        for (int f = 0; f < ProfileFieldCount; ++f)
+            r.append(QStringLiteral("%1%2_%3").arg(tag).arg(i).arg(f));
+        records.append(r);
+    }
+    return records;
+}
+
+// ------------------------------------------------------------- the writers
+
+struct Windows {
+    std::unique_ptr<Form1> form1;
+    std::unique_ptr<Form2> form2;
+    std::unique_ptr<Form3> form3;
+    bool closed = false; // the editor or the profile window closed itself
+};
+
+struct Writer {
+    QString name;
+    QList<int> sizes;
+    QString target; // the file it writes
+    int lines;      // lines per record of the target
+    QString backup;
+    QString received;
+    QStringList routines; // those that may report an error
+    std::function<Files(int n)> files;
+    std::function<void(Windows &, int n)> open; // in the parent, once
+    std::function<void(Windows &)> act;         // in the child
+};
+
+bool fullMatrix()
+{
+    return qEnvironmentVariableIntValue("TESSALINE_FAULTS_FULL") != 0;
+}
+
+QList<int> listSizes(bool bigByDefault)
+{
+    if (bigByDefault || fullMatrix())
+        return {0, 1, 5000};
+    return {0, 1};
+}
+
+void openList(Windows &w)
+{
+    w.form1 = std::make_unique<Form1>();
+}
+
+void openEditor(Windows &w, int n)
+{
+    openList(w);
+    // The contact in the middle; on an empty list, one that went missing
+    // while the editor was open.
+    WorkRecord = n > 0 ? contacts(n, QStringLiteral("c")).at(n / 2) : contacts(1, QStringLiteral("gone")).at(0);
+    Form1 *list = w.form1.get();
+    w.form2 = std::make_unique<Form2>([list] { return list->Pf_TextRead(); });
+    QObject::connect(w.form2.get(), &QDialog::finished, [&w] { w.closed = true; });
+    w.form2->TexSelData[Tel1Field]->setText(QStringLiteral("090-0000-0000"));
+    w.form2->TexSelData[ReadingField]->setText(QStringLiteral("んんん")); // moves to the end
+}
+
+void openProfile(Windows &w)
+{
+    w.form3 = std::make_unique<Form3>();
+    QObject::connect(w.form3.get(), &QDialog::finished, [&w] { w.closed = true; });
+}
+
+QList<Writer> writers()
+{
+    const auto listFile = [](int n) { return encodeRecords(contacts(n, QStringLiteral("c"))); };
+    const QStringList editorRoutines;
+    return {
+        {QStringLiteral("first start"), {0}, kList, FieldCount, {}, {}, {QStringLiteral("Main")},
+         [](int) { return Files{}; }, {},
+         [](Windows &) {
+             // Should a start go on to the window, its event loop ends at once.
+             QTimer::singleShot(100, qApp, &QCoreApplication::quit);
+             reportLine("main", QString::number(Main(*qobject_cast<QApplication *>(qApp))));
+         }},
+        {QStringLiteral("profile first open"), {0}, kProfile, ProfileFieldCount, {}, {},
+         {QStringLiteral("Pf_MyTextRead"), QStringLiteral("Form_Load")},
+         [](int) { return Files{}; }, {},
+         [](Windows &w) { openProfile(w); }},
+        {QStringLiteral("import"), listSizes(true), kList, FieldCount, kListBackup, kReceived,
+         {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"), QStringLiteral("Pf_TextRead")},
+         [listFile](int n) {
+             // One received contact replaces a listed one, one sorts between, one after.
+             QList<QStringList> got = contacts(1, QStringLiteral("new"));
+             QStringList between = contacts(1, QStringLiteral("mid")).at(0);
+             between[ReadingField] = QStringLiteral("よみ00001あ");
+             QStringList after = contacts(1, QStringLiteral("end")).at(0);
+             after[ReadingField] = QStringLiteral("わ");
+             got << between << after;
+             return Files{{kList, listFile(n)}, {kReceived, encodeRecords(got)}};
+         },
+         [](Windows &w, int) { openList(w); },
+         [](Windows &w) { w.form1->CmdImport_Click(); }},
+        {QStringLiteral("export"), listSizes(false), kExport, FieldCount, {}, {},
+         {QStringLiteral("CmdExport_Click")},
+         [listFile](int n) {
+             return Files{{kList, listFile(n)}, {kExport, encodeRecords(contacts(1, QStringLiteral("earlier")))}};
+         },
+         [](Windows &w, int n) {
+             openList(w);
+             for (int r = 1; r <= std::min(n, 30); ++r) {
+                 w.form1->MSFlexGrid1->setRow(r);
+                 w.form1->MSFlexGrid1->setCol(0);
+                 w.form1->MSFlexGrid1->setText(QStringLiteral("ON"));
+             }
+         },
+         [](Windows &w) { w.form1->CmdExport_Click(); }},
+        {QStringLiteral("update"), listSizes(true), kList, FieldCount, kListBackup, {},
+         {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("Pf_TextRead")},
+         [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
+         [](Windows &w) { w.form2->CmdUpdate2_Click(); }},
+        {QStringLiteral("delete"), listSizes(false), kList, FieldCount, kListBackup, {},
+         {QStringLiteral("CmdDelete2_Click"), QStringLiteral("Pf_TextRead")},
+         [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
+         [](Windows &w) { w.form2->CmdDelete2_Click(); }},
+        {QStringLiteral("profile save"), listSizes(false), kProfile, ProfileFieldCount, {}, {},
+         {QStringLiteral("CmdUpdate3_Click")},
+         [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
+         [](Windows &w, int) {
+             openProfile(w);
+             const QStringList typed = profiles(1, QStringLiteral("typed")).at(0);
+             for (int i = 0; i < ProfileFieldCount; ++i)
+                 w.form3->TexMyData[i]->setText(typed[i]);
+         },
+         [](Windows &w) { w.form3->CmdUpdate3_Click(); }},
+        {QStringLiteral("profile blank"), listSizes(false), kProfile, ProfileFieldCount, {}, {},
+         {QStringLiteral("CmdDelete3_Click")},
+         [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
+         [](Windows &w, int) { openProfile(w); },
+         [](Windows &w) { w.form3->CmdDelete3_Click(); }},
+        {QStringLiteral("profile import"), listSizes(false), kProfile, ProfileFieldCount, kProfileBackup,
+         kProfileReceived, {QStringLiteral("CmdImport3_Click"), QStringLiteral("Pf_MyTextRead")},
+         [](int n) {
+             return Files{{kProfile, encodeRecords(profiles(1, QStringLiteral("p")))},
+                          {kProfileReceived, encodeRecords(profiles(n, QStringLiteral("in")))}};
+         },
+         [](Windows &w, int) { openProfile(w); },
+         [](Windows &w) { w.form3->CmdImport3_Click(); }},
+    };
+}
+
+// The window whose lock follows an error report of the routine.
+int windowOfRoutine(const QString &routine)
+{
+    static const QStringList list = {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"),
+                                     QStringLiteral("Pf_TextRead"), QStringLiteral("CmdExport_Click")};
+    static const QStringList editor = {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("CmdDelete2_Click")};
+    if (list.contains(routine))
+        return 1;
+    if (editor.contains(routine))
+        return 2;
+    return routine == QStringLiteral("Main") ? 0 : 3;
+}
+
+// ---------------------------------------------------------- the file state
+
+struct FileState {
+    QByteArray bytes;
+    mode_t mode;
+    ino_t inode;
+};
+using Folder = QMap<QString, FileState>;
+
+Folder readFolder(const QString &folder)
+{
+    Folder out;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        struct stat st;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        if (::stat(path.constData(), &st) != 0)
+            continue;
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        out.insert(name, {file.readAll(), mode_t(st.st_mode & 07777), st.st_ino});
+    }
+    return out;
+}
+
+// A fresh location with the given files in its data folder (absent for the
+// first start, which must make it).
+Folder resetLocation(const QString &base, const Files &files, bool withFolder)
+{
+    QDir(base).removeRecursively();
+    QDir().mkpath(base + QStringLiteral("/runtime"));
+    QFile::setPermissions(base + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(base + QStringLiteral("/data"));
+    const QString folder = base + QStringLiteral("/data/Tessaline/Data");
+    if (!withFolder)
+        return {};
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile file(folder + u'/' + it.key());
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+    }
+    return readFolder(folder);
+}
+
+void useLocation(const QString &base)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + QStringLiteral("/runtime")));
+}
+
+QString dataFolderOf(const QString &base)
+{
+    return base + QStringLiteral("/data/Tessaline/Data");
+}
+
+// ------------------------------------------------------------ the children
+
+struct ChildReport {
+    QList<MessageBox::Shown> messages;
+    QList<LoggedCall> calls;
+    QStringList kept; // temporary files whose deletion was made to fail
+    bool locked[4] = {false, false, false, false};
+    bool closed = false;
+    bool finished = false; // the child reached its end
+    bool killed = false;
+    bool timedOut = false;
+    int status = 0;
+
+    QStringList errorRoutines() const
+    {
+        static const QRegularExpression routine(QStringLiteral("ルーチン名\u3000\u3000\u3000\\((.*)\\)"));
+        QStringList names;
+        for (const MessageBox::Shown &m : messages)
+            if (m.title == kErrorTitle)
+                names.append(routine.match(m.text).captured(1));
+        return names;
+    }
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const MessageBox::Shown &m : messages)
+            out.append(m.title + u':' + m.text);
+        return out;
+    }
+};
+
+QString unescape(const QString &s)
+{
+    QString out;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == u'\\' && i + 1 < s.size()) {
+            const QChar c = s[++i];
+            out.append(c == u't' ? u'\t' : c == u'n' ? u'\n' : c == u'r' ? u'\r' : c);
+        } else {
+            out.append(s[i]);
+        }
+    }
+    return out;
+}
+
+void parseReport(const QByteArray &bytes, ChildReport &report)
+{
+    for (const QByteArray &line : bytes.split('\n')) {
+        const qsizetype tab = line.indexOf('\t');
+        if (tab < 0)
+            continue;
+        const QByteArray tag = line.left(tab);
+        const QString text = unescape(QString::fromUtf8(line.mid(tab + 1)));
+        if (tag == "msg") {
+            const QStringList parts = text.split(u'\x1f');
+            report.messages.append({parts.value(1), parts.value(0), MessageBox::Icon::None});
+        } else if (tag == "call") {
+            const QStringList parts = text.split(u'\t');
+            report.calls.append({callFromName(parts.value(0)), parts.value(1), parts.value(2)});
+        } else if (tag == "kept") {
+            report.kept.append(text);
+        } else if (tag == "state") {
+            for (int i = 0; i < 4; ++i)
+                report.locked[i] = text.mid(i, 1) == u'1';
+            report.closed = text.mid(4, 1) == u'1';
+            report.finished = true;
+        }
+    }
+}
+
+bool isLocked(QPushButton *exit, std::initializer_list<QPushButton *> others)
+{
+    for (QPushButton *b : others)
+        if (b->isEnabled())
+            return false;
+    return exit->isEnabled();
+}
+
+// Runs in the child: the writer under the plan, then a report of the state.
+[[noreturn]] void childMain(const Writer &writer, Windows &w, const FaultPlan &plan, const QString &base, int fd)
+{
+    useLocation(base);
+    MessageBox::setHook([](const MessageBox::Shown &m) { reportLine("msg", m.title + u'\x1f' + m.text); });
+    armFaults(plan, fd);
+    writer.act(w);
+    disarmFaults();
+    QString state;
+    state += u'0';
+    state += w.form1 && isLocked(w.form1->CmdExit, {w.form1->CmdImport, w.form1->CmdExport, w.form1->CmdSelect})
+                 ? u'1' : u'0';
+    state += w.form2 && isLocked(w.form2->CmdExit_Click2, {w.form2->CmdUpdate2, w.form2->CmdDelete2}) ? u'1' : u'0';
+    state += w.form3 && isLocked(w.form3->CmdExit_Click3, {w.form3->CmdUpdate3, w.form3->CmdDelete3, w.form3->CmdImport3})
+                 ? u'1' : u'0';
+    state += w.closed ? u'1' : u'0';
+    reportLine("state", state);
+    ::_exit(0); // nothing of the parent's may be torn down here
+}
+
+struct Running {
+    pid_t pid;
+    int fd;
+    QByteArray out;
+    QElapsedTimer clock;
+};
+
+Running startChild(const Writer &writer, Windows &w, const FaultPlan &plan, const QString &base)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        qFatal("pipe");
+    fflush(stdout);
+    fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        qFatal("fork");
+    if (pid == 0) {
+        ::close(fds[0]);
+        childMain(writer, w, plan, base, fds[1]);
+    }
+    ::close(fds[1]);
+    Running r{pid, fds[0], {}, {}};
+    r.clock.start();
+    return r;
+}
+
+// Reads what the child reports until it ends; false while it still runs.
+bool pumpChild(Running &r, ChildReport &report, int timeoutMs)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(r.fd, buf, sizeof buf);
+        if (n > 0) {
+            r.out.append(buf, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            if (r.clock.elapsed() < timeoutMs)
+                return false;
+            ::kill(r.pid, SIGKILL);
+            report.timedOut = true;
+        }
+        break;
+    }
+    ::close(r.fd);
+    int status = 0;
+    while (::waitpid(r.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    report.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    report.status = status;
+    parseReport(r.out, report);
+    return true;
+}
+
+// Runs cases with up to jobs children at once, each in its own location.
+void runCases(const Writer &writer, Windows &w, const QList<FaultPlan> &plans, const QString &root, int jobs,
+              const Files &files, bool withFolder,
+              const std::function<void(const FaultPlan &, const ChildReport &, const QString &, const Folder &)> &check)
+{
+    struct Slot {
+        bool busy = false;
+        Running run;
+        FaultPlan plan;
+        Folder before;
+    };
+    QList<Slot> pool(jobs);
+    qsizetype next = 0;
+    int busy = 0;
+    while (next < plans.size() || busy > 0) {
+        for (int s = 0; s < jobs && next < plans.size(); ++s) {
+            if (pool[s].busy)
+                continue;
+            const QString base = root + QStringLiteral("/slot%1").arg(s);
+            pool[s].before = resetLocation(base, files, withFolder);
+            pool[s].plan = plans[next++];
+            pool[s].run = startChild(writer, w, pool[s].plan, base);
+            ::fcntl(pool[s].run.fd, F_SETFL, O_NONBLOCK);
+            pool[s].busy = true;
+            ++busy;
+        }
+        QList<pollfd> fds;
+        for (const Slot &slot : std::as_const(pool))
+            if (slot.busy)
+                fds.append({slot.run.fd, POLLIN, 0});
+        ::poll(fds.data(), nfds_t(fds.size()), 200);
+        for (int s = 0; s < jobs; ++s) {
+            if (!pool[s].busy)
+                continue;
+            ChildReport report;
+            if (!pumpChild(pool[s].run, report, 120000))
+                continue;
+            pool[s].busy = false;
+            --busy;
+            check(pool[s].plan, report, root + QStringLiteral("/slot%1").arg(s), pool[s].before);
+        }
+    }
+}
+
+// ------------------------------------------------------------ the faults
+
+// The errors each kind of call meets in real life; EINTR is retried.
+QList<int> realErrors(Call call)
+{
+    switch (call) {
+    case Call::Stat: return {EACCES, EIO};
+    case Call::Open: return {EACCES, EROFS, EIO};
+    case Call::MkTemp: return {EACCES, EROFS, ENOSPC, EDQUOT};
+    case Call::MkDir: return {EACCES, EROFS, ENOSPC};
+    case Call::Read: return {EIO, EINTR};
+    case Call::Write: return {ENOSPC, EIO, EDQUOT, EINTR};
+    case Call::Fsync: return {EIO, ENOSPC};
+    case Call::Close: return {EIO};
+    case Call::Rename: return {EXDEV, EACCES, EIO};
+    case Call::Unlink: return {EACCES, EIO};
+    }
+    return {};
+}
+
+QString planName(const FaultPlan &p, const QList<LoggedCall> &calls)
+{
+    const LoggedCall &c = calls[p.at - 1];
+    const QString call = QStringLiteral("#%1 %2(%3%4)").arg(p.at).arg(callName(c.call), c.path,
+                                                            c.to.isEmpty() ? QString() : u'→' + c.to);
+    switch (p.mode) {
+    case FaultPlan::FailOnce: return call + u' ' + errnoName(p.err);
+    case FaultPlan::FailFrom: return call + QStringLiteral(" and after ") + errnoName(p.err);
+    case FaultPlan::Kill: return call + QStringLiteral(" SIGKILL");
+    case FaultPlan::Log: break;
+    }
+    return call;
+}
+
+// Where in the writer's calls things become visible.
+struct Landmarks {
+    int commitKill = 0;  // the new target exists once this call has run
+    int commitError = 0; // a failure up to this call leaves the old target
+    int backupMade = 0;  // the backup copy's rename
+    int backupGone = 0;  // the backup copy's deletion
+    int receivedGone = 0;
+};
+
+Landmarks landmarks(const Writer &writer, const QList<LoggedCall> &calls)
+{
+    Landmarks m;
+    for (int i = 0; i < calls.size(); ++i) {
+        const LoggedCall &c = calls[i];
+        const int n = i + 1;
+        if (c.call == Call::Rename && c.to == writer.target)
+            m.commitKill = m.commitError = n;
+        if (c.call == Call::Rename && !writer.backup.isEmpty() && c.to == writer.backup)
+            m.backupMade = n;
+        if (c.call == Call::Unlink && !writer.backup.isEmpty() && c.path == writer.backup)
+            m.backupGone = n;
+        if (c.call == Call::Unlink && !writer.received.isEmpty() && c.path == writer.received)
+            m.receivedGone = n;
+    }
+    if (m.commitKill == 0) {
+        // Made in place, not renamed: an empty file created, synced and closed.
+        for (int i = 0; i < calls.size(); ++i) {
+            if (calls[i].call == Call::Open && calls[i].path == writer.target && m.commitKill == 0)
+                m.commitKill = i + 1;
+            if (m.commitKill && calls[i].call == Call::Close && calls[i].path == writer.target)
+                m.commitError = i + 1;
+        }
+    }
+    return m;
+}
+
+QString describe(const QByteArray *bytes)
+{
+    return bytes ? QStringLiteral("%1 bytes").arg(bytes->size()) : QStringLiteral("absent");
+}
+
+} // namespace
+
+// ================================================================== tests
+
+class TestFaultMatrix : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void matrix_data();
+    void matrix();
+    void cleanupTestCase();
+
+private:
+    bool nextStartOpens(const QString &base, bool listRequired, QString &why);
+
+    QTemporaryDir root_;
+    QHash<QByteArray, bool> startCache_;
+    int totalCases_ = 0;
+    int totalPassed_ = 0;
+};
+
+void TestFaultMatrix::initTestCase()
+{
+    QVERIFY(root_.isValid());
+    // Messages of the parent's own windows go nowhere.
+    MessageBox::setHook([](const MessageBox::Shown &) {});
+}
+
+void TestFaultMatrix::cleanupTestCase()
+{
+    qInfo("fault matrix: %d cases, %d passed", totalCases_, totalPassed_);
+}
+
+void TestFaultMatrix::matrix_data()
+{
+    QTest::addColumn<int>("writer");
+    QTest::addColumn<int>("size");
+    const QList<Writer> all = writers();
+    for (int i = 0; i < all.size(); ++i)
+        for (int n : all[i].sizes)
+            QTest::addRow("%s/%d", qPrintable(all[i].name), n) << i << n;
+}
+
+// The program starts on what the writer left: the stale temporary files are
+// swept, the list opens without a message into as many rows as the file
+// holds, and the profile window opens unlocked.
+bool TestFaultMatrix::nextStartOpens(const QString &base, bool listRequired, QString &why)
+{
+    const ContactRecord work = WorkRecord;
+    const QString formName = CurrentFormName;
+    useLocation(base);
+    bool ok = true;
+    try {
+        ensureFolder(dataFolder());
+        removeStaleTemporaries({PsLoadPass(), PsLoadBackPass(), PsExpPass(), PsMyLoadPass(), PsMyLoadBackPass()});
+        const Folder left = readFolder(dataFolder());
+        for (auto it = left.cbegin(); it != left.cend(); ++it)
+            if (it.key().startsWith(u'.')) {
+                why = QStringLiteral("temporary file survives the start: ") + it.key();
+                ok = false;
+            }
+        if (ok && !fileExists(PsLoadPass()) && listRequired) {
+            why = QStringLiteral("the list file is gone");
+            ok = false;
+        }
+        if (ok) {
+            const QByteArray key = QCryptographicHash::hash(
+                left.value(kList).bytes + '\0' + left.value(kProfile).bytes + (left.contains(kProfile) ? "P" : "-")
+                    + (left.contains(kList) ? "L" : "-"),
+                QCryptographicHash::Sha1);
+            if (!startCache_.contains(key)) {
+                bool good = true;
+                MessageLog log;
+                if (left.contains(kList)) {
+                    Form1 list;
+                    const qsizetype records = readRecords(PsLoadPass(), FieldCount).size();
+                    good = log.shown.isEmpty() && list.RowCount == records && list.CmdImport->isEnabled();
+                }
+                if (good && left.contains(kProfile)) {
+                    Form3 profile;
+                    good = log.shown.isEmpty() && profile.CmdUpdate3->isEnabled();
+                }
+                startCache_.insert(key, good);
+            }
+            if (!startCache_.value(key)) {
+                why = QStringLiteral("the next start does not open normally");
+                ok = false;
+            }
+        }
+    } catch (const AppError &e) {
+        why = QStringLiteral("the next start fails with error %1").arg(e.number);
+        ok = false;
+    }
+    WorkRecord = work;
+    CurrentFormName = formName;
+    return ok;
+}
+
+void TestFaultMatrix::matrix()
+{
+    QFETCH(int, writer);
+    QFETCH(int, size);
+    const Writer w = writers().at(writer);
+    const bool firstStart = w.name == QStringLiteral("first start");
+    const bool folderGiven = !firstStart;
+    const QString root = root_.filePath(QStringLiteral("%1-%2").arg(writer).arg(size));
+    const Files files = w.files(size);
+
+    // The windows, opened once on the old files; every child starts from them.
+    const QString master = root + QStringLiteral("/master");
+    resetLocation(master, files, folderGiven);
+    useLocation(master);
+    Windows windows;
+    if (w.open)
+        w.open(windows, size);
+
+    // The logging run: the calls, and the state that a fault-free run leaves.
+    QList<LoggedCall> calls;
+    Folder reference;
+    QStringList referenceTexts;
+    runCases(w, windows, {FaultPlan{}}, root + QStringLiteral("/log"), 1, files, folderGiven,
+             [&](const FaultPlan &, const ChildReport &report, const QString &base, const Folder &) {
+                 calls = report.calls;
+                 reference = readFolder(dataFolderOf(base));
+                 referenceTexts = report.texts();
+                 QVERIFY2(report.finished && report.errorRoutines().isEmpty(),
+                          qPrintable(report.texts().join(u'|')));
+             });
+    if (QTest::currentTestFailed())
+        return;
+    const Landmarks marks = landmarks(w, calls);
+    const QByteArray *oldTarget = files.contains(w.target) ? &files.find(w.target).value() : nullptr;
+    const QByteArray *newTarget = reference.contains(w.target) ? &reference.find(w.target).value().bytes : nullptr;
+    if (!calls.isEmpty())
+        QVERIFY2(marks.commitKill > 0, "the writer never put its file in place");
+
+    QList<FaultPlan> plans;
+    for (int n = 1; n <= calls.size(); ++n) {
+        for (int err : realErrors(calls[n - 1].call))
+            plans.append({FaultPlan::FailOnce, n, err});
+        plans.append({FaultPlan::FailFrom, n, EIO});
+        plans.append({FaultPlan::Kill, n, 0});
+    }
+
+    QStringList violations;
+    int passed = 0;
+    const int jobs = firstStart ? 16 : std::max(1, qEnvironmentVariableIntValue("TESSALINE_FAULT_JOBS") ?: 2);
+    runCases(w, windows, plans, root, jobs, files, folderGiven,
+             [&](const FaultPlan &plan, const ChildReport &report, const QString &base, const Folder &before) {
+                 QStringList bad;
+                 const Folder after = readFolder(dataFolderOf(base));
+                 const QByteArray *target = after.contains(w.target) ? &after.find(w.target).value().bytes : nullptr;
+                 const QStringList errors = report.errorRoutines();
+                 const auto same = [](const QByteArray *a, const QByteArray *b) {
+                     return (!a && !b) || (a && b && *a == *b);
+                 };
+
+                 if (report.timedOut)
+                     bad << QStringLiteral("hung");
+                 if (plan.mode == FaultPlan::Kill && !report.killed)
+                     bad << QStringLiteral("never reached the call to kill it");
+                 if (plan.mode != FaultPlan::Kill && !report.finished)
+                     bad << QStringLiteral("ended abnormally (status %1)").arg(report.status);
+
+                 // The target is whole: the old content or the new, and it parses.
+                 if (!same(target, oldTarget) && !same(target, newTarget))
+                     bad << QStringLiteral("%1 is neither old nor new (%2)").arg(w.target, describe(target));
+                 if (target) {
+                     try {
+                         readRecords(dataFolderOf(base) + u'/' + w.target, w.lines);
+                     } catch (const AppError &e) {
+                         bad << QStringLiteral("%1 doesn't parse (error %2)").arg(w.target).arg(e.number);
+                     }
+                 }
+
+                 // Every real failure reaches the user; only closing a file that
+                 // was read may fail unnoticed, and an interrupted call is retried.
+                 const LoggedCall &failed = calls[plan.at - 1];
+                 const bool mustReport = plan.mode != FaultPlan::Kill && plan.err != EINTR
+                                         && !(failed.call == Call::Close && !failed.path.startsWith(u'.'));
+                 if (mustReport && !report.killed && errors.isEmpty())
+                     bad << QStringLiteral("the failure was not reported");
+
+                 const bool killedOrFailed = report.killed || !errors.isEmpty();
+                 if (!killedOrFailed) {
+                     // Told of success (or nothing went wrong that mattered): exactly the fault-free result.
+                     if (!same(target, newTarget))
+                         bad << QStringLiteral("success without the new %1").arg(w.target);
+                     QStringList names = after.keys(), refNames = reference.keys();
+                     if (names != refNames)
+                         bad << QStringLiteral("files %1, expected %2").arg(names.join(u','), refNames.join(u','));
+                     for (const QString &name : names)
+                         if (reference.contains(name) && after.value(name).bytes != reference.value(name).bytes)
+                             bad << QStringLiteral("%1 differs from a fault-free run").arg(name);
+                     if (report.texts() != referenceTexts)
+                         bad << QStringLiteral("messages %1").arg(report.texts().join(u'|'));
+                 } else {
+                     const int commit = report.killed ? marks.commitKill : marks.commitError;
+                     const bool committed = plan.at > commit;
+                     if (!same(target, committed ? newTarget : oldTarget))
+                         bad << QStringLiteral("%1 should be the %2 content (%3)")
+                                    .arg(w.target, committed ? QStringLiteral("new") : QStringLiteral("old"),
+                                         describe(target));
+                     if (!w.backup.isEmpty()) {
+                         const bool expected = plan.at > marks.backupMade && (marks.backupGone == 0 || plan.at <= marks.backupGone);
+                         const bool present = after.contains(w.backup);
+                         if (present != expected)
+                             bad << QStringLiteral("backup %1 %2").arg(w.backup, present ? QStringLiteral("left") : QStringLiteral("missing"));
+                         if (present && after.value(w.backup).bytes != files.value(w.target))
+                             bad << QStringLiteral("backup is not the old list");
+                     }
+                     if (!w.received.isEmpty()) {
+                         const bool expected = marks.receivedGone == 0 || plan.at <= marks.receivedGone;
+                         const bool present = after.contains(w.received);
+                         if (present != expected)
+                             bad << QStringLiteral("received file %1").arg(present ? QStringLiteral("left") : QStringLiteral("lost"));
+                         if (present && after.value(w.received).bytes != files.value(w.received))
+                             bad << QStringLiteral("received file changed");
+                     }
+                     if (!report.killed) {
+                         if (errors.size() != 1)
+                             bad << QStringLiteral("%1 error reports").arg(errors.size());
+                         for (const QString &routine : errors) {
+                             if (!w.routines.contains(routine))
+                                 bad << QStringLiteral("report names %1").arg(routine);
+                             else if (windowOfRoutine(routine) && !report.locked[windowOfRoutine(routine)])
+                                 bad << QStringLiteral("window of %1 not locked").arg(routine);
+                         }
+                         for (auto it = after.cbegin(); it != after.cend(); ++it)
+                             if (it.key().startsWith(u'.') && !report.kept.contains(it.key()))
+                                 bad << QStringLiteral("temporary file %1 left").arg(it.key());
+                     }
+                 }
+
+                 // Modes: the folder the owner's alone, every file written by the program 0600.
+                 struct stat st;
+                 if (::stat(QFile::encodeName(dataFolderOf(base)).constData(), &st) == 0 && (st.st_mode & 0777) != 0700)
+                     bad << QStringLiteral("data folder mode %1").arg(st.st_mode & 0777, 0, 8);
+                 for (auto it = after.cbegin(); it != after.cend(); ++it) {
+                     const bool written = !before.contains(it.key()) || before.value(it.key()).inode != it.value().inode;
+                     if (written && it.value().mode != 0600)
+                         bad << QStringLiteral("%1 mode %2").arg(it.key()).arg(it.value().mode, 0, 8);
+                 }
+
+                 QString why;
+                 if (!nextStartOpens(base, files.contains(kList), why))
+                     bad << why;
+
+                 if (bad.isEmpty())
+                     ++passed;
+                 else
+                     violations << planName(plan, calls) + QStringLiteral(": ") + bad.join(QStringLiteral("; "))
+                                       + QStringLiteral(" [") + report.texts().join(u'|').left(200) + u']';
+             });
+    useLocation(master);
+
+    totalCases_ += int(plans.size());
+    totalPassed_ += passed;
+    qInfo("%s/%d: %d calls, %d cases, %d passed", qPrintable(w.name), size, int(calls.size()), int(plans.size()), passed);
+    if (const QByteArray summary = qgetenv("TESSALINE_FAULT_SUMMARY"); !summary.isEmpty()) {
+        QFile out(QFile::decodeName(summary));
+        if (out.open(QIODevice::Append)) {
+            QStringList kinds;
+            for (const LoggedCall &c : calls)
+                if (!kinds.contains(callName(c.call)))
+                    kinds << callName(c.call);
+            out.write(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                          .arg(w.name).arg(size).arg(calls.size()).arg(plans.size()).arg(passed)
+                          .arg(kinds.join(u' ')).toUtf8());
+        }
+    }
+    QVERIFY2(violations.isEmpty(), qPrintable(QStringLiteral("%1 of %2 cases violated:\n").arg(violations.size()).arg(plans.size())
+                                              + violations.mid(0, 40).join(u'\n')));
+}
+
+QTEST_MAIN(TestFaultMatrix)
+#include "test_fault_matrix.moc"
