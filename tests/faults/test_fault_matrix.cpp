@@ -44,6 +44,8 @@
 #include <functional>
 #include <memory>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -580,6 +582,9 @@ private slots:
     void initTestCase();
     void matrix_data();
     void matrix();
+    void fullDisk_data();
+    void fullDisk();
+    void startSweepsStaleTemporaries();
     void cleanupTestCase();
 
 private:
@@ -843,6 +848,196 @@ void TestFaultMatrix::matrix()
     }
     QVERIFY2(violations.isEmpty(), qPrintable(QStringLiteral("%1 of %2 cases violated:\n").arg(violations.size()).arg(plans.size())
                                               + violations.mid(0, 40).join(u'\n')));
+}
+
+void TestFaultMatrix::fullDisk_data()
+{
+    QTest::addColumn<int>("writer");
+    const QList<Writer> all = writers();
+    for (int i = 1; i < all.size(); ++i) // the first start writes no bytes
+        QTest::addRow("%s", qPrintable(all[i].name)) << i;
+}
+
+namespace {
+qint64 pages(qint64 bytes)
+{
+    return (bytes + 4095) / 4096 * 4096;
+}
+
+// In a private mount namespace: the data folder on a tmpfs with exactly
+// `room` bytes free beside the old files; the writer runs, and what it left
+// is copied out to base for the parent, which can't see the mount.
+[[noreturn]] void fullDiskChild(const Writer &writer, Windows &w, const Files &files, qint64 room,
+                                const QString &base, int fd)
+{
+    armFaults(FaultPlan{}, fd);
+    const QByteArray mnt = QFile::encodeName(base + QStringLiteral("/mnt"));
+    qint64 used = 0;
+    for (const QByteArray &bytes : files)
+        used += pages(bytes.size());
+    const QByteArray options = "size=" + QByteArray::number(used + room + 4096) + ",mode=0700";
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || !QDir().mkpath(QFile::decodeName(mnt))
+        || ::mount("tmpfs", mnt.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) != 0) {
+        reportLine("skip", QStringLiteral("no private tmpfs here (%1); run as root").arg(QString::fromLocal8Bit(strerror(errno))));
+        ::_exit(0);
+    }
+    const QString location = QFile::decodeName(mnt);
+    const QString folder = location + QStringLiteral("/data/Tessaline/Data");
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // A page of filler, so that even no room at all is possible (a tmpfs of size 0 has no limit).
+    QFile filler(location + QStringLiteral("/filler"));
+    bool fits = filler.open(QIODevice::WriteOnly) && filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush();
+    for (auto it = files.cbegin(); fits && it != files.cend(); ++it) {
+        QFile file(folder + u'/' + it.key());
+        fits = file.open(QIODevice::WriteOnly) && file.write(it.value()) == it.value().size() && file.flush();
+    }
+    if (!fits) {
+        reportLine("skip", QStringLiteral("the old files don't fit"));
+        ::_exit(0);
+    }
+    qputenv("XDG_DATA_HOME", QFile::encodeName(location + QStringLiteral("/data")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + QStringLiteral("/runtime")));
+    MessageBox::setHook([](const MessageBox::Shown &m) { reportLine("msg", m.title + u'\x1f' + m.text); });
+    writer.act(w);
+    disarmFaults();
+    QString state = QStringLiteral("0");
+    state += w.form1 && isLocked(w.form1->CmdExit, {w.form1->CmdImport, w.form1->CmdExport}) ? u'1' : u'0';
+    state += w.form2 && isLocked(w.form2->CmdExit_Click2, {w.form2->CmdUpdate2, w.form2->CmdDelete2}) ? u'1' : u'0';
+    state += w.form3 && isLocked(w.form3->CmdExit_Click3, {w.form3->CmdUpdate3, w.form3->CmdImport3}) ? u'1' : u'0';
+    state += w.closed ? u'1' : u'0';
+    const QString out = dataFolderOf(base);
+    QDir(out).removeRecursively();
+    QDir().mkpath(out);
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        QFile::copy(folder + u'/' + name, out + u'/' + name);
+    reportLine("state", state);
+    ::_exit(0);
+}
+} // namespace
+
+// The writers on a real full disk: a tmpfs with no room at all beside the old
+// files, then a page more each time, up to room for every file the writer
+// leaves and a page more.
+void TestFaultMatrix::fullDisk()
+{
+    QFETCH(int, writer);
+    const Writer w = writers().at(writer);
+    const Files files = w.files(100);
+    const QString root = root_.filePath(QStringLiteral("disk-%1").arg(writer));
+    const QString master = root + QStringLiteral("/master");
+    resetLocation(master, files, true);
+    useLocation(master);
+    Windows windows;
+    if (w.open)
+        w.open(windows, 100);
+
+    Folder reference;
+    QStringList referenceTexts;
+    runCases(w, windows, {FaultPlan{}}, root + QStringLiteral("/log"), 1, files, true,
+             [&](const FaultPlan &, const ChildReport &report, const QString &base, const Folder &) {
+                 reference = readFolder(dataFolderOf(base));
+                 referenceTexts = report.texts();
+             });
+    // At its peak the writer holds the old files, the backup copy and the new
+    // file beside the old one.
+    qint64 needed = pages(reference.value(w.target).bytes.size());
+    if (!w.backup.isEmpty())
+        needed += pages(files.value(w.target).size());
+
+    QStringList violations;
+    int cases = 0;
+    for (qint64 room = 0; room <= needed + 4096; room += 4096) {
+        const QString base = root + QStringLiteral("/room%1").arg(room);
+        resetLocation(base, {}, false);
+        int fds[2];
+        QVERIFY(::pipe2(fds, O_CLOEXEC) == 0);
+        fflush(stdout);
+        const pid_t pid = ::fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            ::close(fds[0]);
+            fullDiskChild(w, windows, files, room, base, fds[1]);
+        }
+        ::close(fds[1]);
+        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        Running run{pid, fds[0], {}, {}};
+        run.clock.start();
+        ChildReport report;
+        while (!pumpChild(run, report, 60000)) {
+            pollfd p{fds[0], POLLIN, 0};
+            ::poll(&p, 1, 200);
+        }
+        if (run.out.startsWith("skip\t"))
+            QSKIP(run.out.constData());
+        ++cases;
+        const QString label = QStringLiteral("%1 bytes free").arg(room);
+        if (!report.finished) {
+            violations << label + QStringLiteral(": ended abnormally");
+            continue;
+        }
+        const Folder after = readFolder(dataFolderOf(base));
+        const QByteArray target = after.value(w.target).bytes;
+        const bool hasTarget = after.contains(w.target);
+        const bool isOld = files.contains(w.target) ? hasTarget && target == files.value(w.target) : !hasTarget;
+        const bool isNew = reference.contains(w.target) && hasTarget && target == reference.value(w.target).bytes;
+        if (!isOld && !isNew)
+            violations << label + QStringLiteral(": %1 is neither old nor new").arg(w.target);
+        const QStringList errors = report.errorRoutines();
+        if (errors.isEmpty()) {
+            if (after.keys() != reference.keys() || !isNew || report.texts() != referenceTexts)
+                violations << label + QStringLiteral(": told of success without the new files");
+        } else {
+            if (errors.size() != 1 || !w.routines.contains(errors.first()))
+                violations << label + QStringLiteral(": reports %1").arg(errors.join(u','));
+            else if (windowOfRoutine(errors.first()) && !report.locked[windowOfRoutine(errors.first())])
+                violations << label + QStringLiteral(": window not locked");
+            for (auto it = after.cbegin(); it != after.cend(); ++it)
+                if (it.key().startsWith(u'.'))
+                    violations << label + QStringLiteral(": temporary file %1 left").arg(it.key());
+            if (!w.backup.isEmpty() && after.contains(w.backup) && after.value(w.backup).bytes != files.value(w.target))
+                violations << label + QStringLiteral(": backup is not the old file");
+            if (!w.received.isEmpty() && !isNew && after.value(w.received).bytes != files.value(w.received))
+                violations << label + QStringLiteral(": received file lost before the import was done");
+        }
+        if (room == needed + 4096 && !errors.isEmpty())
+            violations << label + QStringLiteral(": fails with room for everything");
+    }
+    useLocation(master);
+    qInfo("%s on a full disk: %d sizes", qPrintable(w.name), cases);
+    if (const QByteArray summary = qgetenv("TESSALINE_FAULT_SUMMARY"); !summary.isEmpty()) {
+        QFile out(QFile::decodeName(summary));
+        if (out.open(QIODevice::Append))
+            out.write(QStringLiteral("disk\t%1\t%2\t%3\n").arg(w.name).arg(cases).arg(cases - violations.size()).toUtf8());
+    }
+    QVERIFY2(violations.isEmpty(), qPrintable(violations.join(u'\n')));
+}
+
+// A writer killed before its rename leaves a temporary file; the next start
+// deletes those of the program's files (and nothing else) and opens normally.
+void TestFaultMatrix::startSweepsStaleTemporaries()
+{
+    const QString base = root_.filePath(QStringLiteral("sweep"));
+    const Files files = {{kList, encodeRecords(contacts(2, QStringLiteral("c")))},
+                         {QStringLiteral(".load.txt.Ab12Cd"), QByteArray("half a list")},
+                         {QStringLiteral(".myload.txt.zzzzzz"), QByteArray()},
+                         {QStringLiteral(".cp_load.txt.000000"), QByteArray("x")},
+                         {QStringLiteral(".notes.txt.Ab12Cd"), QByteArray("someone else's")},
+                         {QStringLiteral(".load.txt.toolong1"), QByteArray("not ours")}};
+    Windows none;
+    const Writer start{QStringLiteral("start"), {}, kList, FieldCount, {}, {}, {}, {}, {},
+                       [](Windows &) {
+                           QTimer::singleShot(100, qApp, &QCoreApplication::quit);
+                           reportLine("main", QString::number(Main(*qobject_cast<QApplication *>(qApp))));
+                       }};
+    ChildReport seen;
+    runCases(start, none, {FaultPlan{}}, base, 1, files, true,
+             [&](const FaultPlan &, const ChildReport &report, const QString &, const Folder &) { seen = report; });
+    QVERIFY(seen.finished);
+    QCOMPARE(seen.texts(), QStringList());
+    const QStringList left = readFolder(dataFolderOf(base + QStringLiteral("/slot0"))).keys();
+    QCOMPARE(left, (QStringList{QStringLiteral(".load.txt.toolong1"), QStringLiteral(".notes.txt.Ab12Cd"), kList}));
 }
 
 QTEST_MAIN(TestFaultMatrix)
