@@ -63,7 +63,9 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
         TexSelData[i] = new QLineEdit(Frame1);
         TexSelData[i]->setObjectName(QStringLiteral("TexSelData_%1").arg(i));
         TexSelData[i]->setAccessibleName(kEditorCaptions[i]);
-        TexSelData[i]->setGeometry(twipsRect(left, top, 5775, 270));
+        // 345 twips high rather than 270: a Japanese font's line needs the
+        // room, and the box still ends above the next label.
+        TexSelData[i]->setGeometry(twipsRect(left, top, 5775, 345));
         TexSelData[i]->installEventFilter(this);
         LblName[i]->setBuddy(TexSelData[i]);
     }

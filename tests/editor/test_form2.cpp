@@ -64,12 +64,12 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("box");
-        QTest::newRow("name") << 0 << "氏名" << QRect(120, 600, 5775, 270);
-        QTest::newRow("MAIL1") << 2 << "MAIL1" << QRect(120, 2040, 5775, 270);
-        QTest::newRow("reading") << 9 << "氏名ふりがな" << QRect(120, 7080, 5775, 270);
-        QTest::newRow("TEL2") << 10 << "TEL2" << QRect(6120, 600, 5775, 270);
-        QTest::newRow("MAIL2") << 11 << "MAIL2" << QRect(6120, 1320, 5775, 270);
-        QTest::newRow("comment") << 19 << "コメント" << QRect(6120, 7080, 5775, 270);
+        QTest::newRow("name") << 0 << "氏名" << QRect(120, 600, 5775, 345);
+        QTest::newRow("MAIL1") << 2 << "MAIL1" << QRect(120, 2040, 5775, 345);
+        QTest::newRow("reading") << 9 << "氏名ふりがな" << QRect(120, 7080, 5775, 345);
+        QTest::newRow("TEL2") << 10 << "TEL2" << QRect(6120, 600, 5775, 345);
+        QTest::newRow("MAIL2") << 11 << "MAIL2" << QRect(6120, 1320, 5775, 345);
+        QTest::newRow("comment") << 19 << "コメント" << QRect(6120, 7080, 5775, 345);
     }
     void layout()
     {
