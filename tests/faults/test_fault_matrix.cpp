@@ -5,10 +5,9 @@
 // kills the process on entry. The parent then checks what is on disk and
 // what the user was shown, and that the program still starts on what is left.
 //
-// TESSALINE_FAULTS_FULL=1 runs every writer on a 5000-record list (by default
-// only the import and the update do); TESSALINE_FAULT_JOBS sets how many
-// children run at once (default 2); TESSALINE_FAULT_SUMMARY names a file to
-// which one line per writer and list size is appended.
+// TESSALINE_FAULT_JOBS sets how many children run at once (default 2);
+// TESSALINE_FAULT_SUMMARY names a file to which one line per writer and list
+// size is appended (scripts/fault-matrix.sh makes the table of it).
 
 #include "FaultPlan.h"
 
@@ -114,17 +113,7 @@ struct Writer {
     std::function<void(Windows &)> act;         // in the child
 };
 
-bool fullMatrix()
-{
-    return qEnvironmentVariableIntValue("TESSALINE_FAULTS_FULL") != 0;
-}
-
-QList<int> listSizes(bool bigByDefault)
-{
-    if (bigByDefault || fullMatrix())
-        return {0, 1, 5000};
-    return {0, 1};
-}
+const QList<int> kListSizes = {0, 1, 5000};
 
 void openList(Windows &w)
 {
@@ -166,7 +155,7 @@ QList<Writer> writers()
          {QStringLiteral("Pf_MyTextRead"), QStringLiteral("Form_Load")},
          [](int) { return Files{}; }, {},
          [](Windows &w) { openProfile(w); }},
-        {QStringLiteral("import"), listSizes(true), kList, FieldCount, kListBackup, kReceived,
+        {QStringLiteral("import"), kListSizes, kList, FieldCount, kListBackup, kReceived,
          {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) {
              // One received contact replaces a listed one, one sorts between, one after.
@@ -180,7 +169,7 @@ QList<Writer> writers()
          },
          [](Windows &w, int) { openList(w); },
          [](Windows &w) { w.form1->CmdImport_Click(); }},
-        {QStringLiteral("export"), listSizes(false), kExport, FieldCount, {}, {},
+        {QStringLiteral("export"), kListSizes, kExport, FieldCount, {}, {},
          {QStringLiteral("CmdExport_Click")},
          [listFile](int n) {
              return Files{{kList, listFile(n)}, {kExport, encodeRecords(contacts(1, QStringLiteral("earlier")))}};
@@ -194,15 +183,15 @@ QList<Writer> writers()
              }
          },
          [](Windows &w) { w.form1->CmdExport_Click(); }},
-        {QStringLiteral("update"), listSizes(true), kList, FieldCount, kListBackup, {},
+        {QStringLiteral("update"), kListSizes, kList, FieldCount, kListBackup, {},
          {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
          [](Windows &w) { w.form2->CmdUpdate2_Click(); }},
-        {QStringLiteral("delete"), listSizes(false), kList, FieldCount, kListBackup, {},
+        {QStringLiteral("delete"), kListSizes, kList, FieldCount, kListBackup, {},
          {QStringLiteral("CmdDelete2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
          [](Windows &w) { w.form2->CmdDelete2_Click(); }},
-        {QStringLiteral("profile save"), listSizes(false), kProfile, ProfileFieldCount, {}, {},
+        {QStringLiteral("profile save"), kListSizes, kProfile, ProfileFieldCount, {}, {},
          {QStringLiteral("CmdUpdate3_Click")},
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
          [](Windows &w, int) {
@@ -212,12 +201,12 @@ QList<Writer> writers()
                  w.form3->TexMyData[i]->setText(typed[i]);
          },
          [](Windows &w) { w.form3->CmdUpdate3_Click(); }},
-        {QStringLiteral("profile blank"), listSizes(false), kProfile, ProfileFieldCount, {}, {},
+        {QStringLiteral("profile blank"), kListSizes, kProfile, ProfileFieldCount, {}, {},
          {QStringLiteral("CmdDelete3_Click")},
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
          [](Windows &w, int) { openProfile(w); },
          [](Windows &w) { w.form3->CmdDelete3_Click(); }},
-        {QStringLiteral("profile import"), listSizes(false), kProfile, ProfileFieldCount, kProfileBackup,
+        {QStringLiteral("profile import"), kListSizes, kProfile, ProfileFieldCount, kProfileBackup,
          kProfileReceived, {QStringLiteral("CmdImport3_Click"), QStringLiteral("Pf_MyTextRead")},
          [](int n) {
              return Files{{kProfile, encodeRecords(profiles(1, QStringLiteral("p")))},
