@@ -91,7 +91,8 @@ void ContactGridModel::setGridRows(int count)
     if (want < have) {
         rows_.resize(std::size_t(want));
     } else {
-        rows_.reserve(std::size_t(want));
+        // Rows come one at a time while the list loads: the vector's own
+        // growth keeps that linear.
         while (int(rows_.size()) < want)
             rows_.push_back(makeRow());
     }
@@ -143,11 +144,10 @@ QColor ContactGridModel::background(int row, int col) const
     return rgb ? QColor::fromRgb(rgb) : QColor();
 }
 
-void ContactGridModel::setBackground(int row, int col, const QColor &color)
+void ContactGridModel::setBackground(int row, int col, QRgb color)
 {
     requireCell(row >= 1 && row < gridRows() && col >= 0 && col < gridCols());
-    // Opaque colours only, so that 0 can mean "the normal colour".
-    rows_[std::size_t(row - 1)].colors[std::size_t(col)] = color.isValid() ? color.rgba() : 0;
+    rows_[std::size_t(row - 1)].colors[std::size_t(col)] = color;
     changed(row, col);
 }
 

@@ -9,12 +9,12 @@
 
 // The colours of the classic 16-colour palette that the program uses.
 namespace Palette {
-inline const QColor Black(0, 0, 0);
-inline const QColor LightGrey(192, 192, 192);
-inline const QColor LightGreen(0, 255, 0);
-inline const QColor LightCyan(0, 255, 255);
-inline const QColor LightYellow(255, 255, 0);
-inline const QColor BrightWhite(255, 255, 255);
+constexpr QRgb Black = qRgb(0, 0, 0);
+constexpr QRgb LightGrey = qRgb(192, 192, 192);
+constexpr QRgb LightGreen = qRgb(0, 255, 0);
+constexpr QRgb LightCyan = qRgb(0, 255, 255);
+constexpr QRgb LightYellow = qRgb(255, 255, 0);
+constexpr QRgb BrightWhite = qRgb(255, 255, 255);
 } // namespace Palette
 
 // The cells behind the contact grid. Grid row 0 is the header row and grid
@@ -37,7 +37,7 @@ public:
     QString text(int row, int col) const;
     void setText(int row, int col, const QString &text);
     QColor background(int row, int col) const; // invalid: the normal colour
-    void setBackground(int row, int col, const QColor &color);
+    void setBackground(int row, int col, QRgb color); // 0: the normal colour
 
     // While suspended, changes are kept and announced at once on resume.
     void suspend();
@@ -93,7 +93,7 @@ public:
     QString text() const { return model_->text(row_, col_); }
     void setText(const QString &text) { model_->setText(row_, col_, text); }
     QString textAt(int row, int col) const { return model_->text(row, col); }
-    void setCellBackColor(const QColor &color) { model_->setBackground(row_, col_, color); }
+    void setCellBackColor(QRgb color) { model_->setBackground(row_, col_, color); }
     QColor cellBackColorAt(int row, int col) const { return model_->background(row, col); }
 
     void setFormatString(const QString &format);

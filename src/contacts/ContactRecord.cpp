@@ -20,11 +20,14 @@ void Pf_WorkClear()
 
 QString recordKey(const QString &reading, const QString &name)
 {
-    QString key = reading + name;
-    key.remove(FullBlank);
-    key = trimBlanks(key);
-    key.remove(HalfBlank);
-    return trimBlanks(key);
+    // Every blank of either width goes, wherever it stands.
+    QString key;
+    key.reserve(reading.size() + name.size());
+    for (const QString *part : {&reading, &name})
+        for (QChar c : *part)
+            if (c != HalfBlank && c != FullBlank)
+                key.append(c);
+    return key;
 }
 
 QString recordKey(const ContactRecord &record)
@@ -34,10 +37,22 @@ QString recordKey(const ContactRecord &record)
 
 QString sortForm(const QString &text)
 {
-    QString form = text;
-    form.replace(QStringLiteral("  "), QString(FullBlank));
-    form = trimBlanks(form);
-    form.replace(HalfBlank, FullBlank);
+    // Each pair of half-width blanks, taken from the left, becomes one
+    // full-width blank, then each remaining half-width blank does; blanks at
+    // the ends go.
+    if (!text.contains(HalfBlank))
+        return trimBlanks(text);
+    QString form;
+    form.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == HalfBlank) {
+            form.append(FullBlank);
+            if (i + 1 < text.size() && text[i + 1] == HalfBlank)
+                ++i;
+        } else {
+            form.append(text[i]);
+        }
+    }
     return trimBlanks(form);
 }
 

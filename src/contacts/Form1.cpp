@@ -229,7 +229,7 @@ bool Form1::Pf_WorkSet(int row)
 
 void Form1::Pf_RowColor(bool highlight, int row)
 {
-    const QColor color = highlight ? Palette::LightCyan : Palette::BrightWhite;
+    const QRgb color = highlight ? Palette::LightCyan : Palette::BrightWhite;
     skipOnError([&] { MSFlexGrid1->setRow(row); });
     for (int c = 1; c <= FieldCount; ++c) {
         skipOnError([&] {

@@ -1,6 +1,9 @@
 #include "shell/BasCommn.h"
 
+#include <QVarLengthArray>
+
 #include <array>
+#include <memory>
 
 QString CurrentFormName;
 
@@ -38,45 +41,11 @@ bool FieldTooLong(int fieldIndex, qsizetype length)
     return max >= 0 && length > max;
 }
 
-// Characters that NFKC leaves alone and that fold by a fixed offset; text made
-// only of these skips the (slow) normalisation, which keeps a search step
-// over 10000 rows within a frame.
-static bool foldsWithoutNormalising(char16_t c)
+// Half-width kana, compatibility forms and the rest of Unicode: NFKC, then
+// hiragana to katakana, then full case folding, blanks removed.
+static QString foldByNormalising(const QString &piece)
 {
-    return c < 0x80 || (c >= 0xFF01 && c <= 0xFF5E) || (c >= 0x3041 && c <= 0x3096)
-        || (c >= 0x30A1 && c <= 0x30FA) || c == 0x30FC || (c >= 0x4E00 && c <= 0x9FFF)
-        || (c >= 0x3001 && c <= 0x3005);
-}
-
-static char16_t foldSimple(char16_t c)
-{
-    if (c >= 0xFF01 && c <= 0xFF5E)
-        c = char16_t(c - 0xFEE0);
-    if (c >= u'A' && c <= u'Z')
-        return char16_t(c + 0x20);
-    if (c >= 0x3041 && c <= 0x3096)
-        return char16_t(c + 0x60);
-    return c;
-}
-
-QString foldForSearch(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    bool simple = true;
-    for (QChar qc : text) {
-        const char16_t c = qc.unicode();
-        if (c == HalfBlank || c == FullBlank)
-            continue;
-        simple = simple && foldsWithoutNormalising(c);
-        out.append(QChar(foldSimple(c)));
-    }
-    if (simple)
-        return out;
-
-    // Half-width kana, compatibility forms and the rest of Unicode: NFKC,
-    // then hiragana to katakana, then full case folding.
-    QString norm = out.normalized(QString::NormalizationForm_KC);
+    QString norm = piece.normalized(QString::NormalizationForm_KC);
     for (QChar &qc : norm) {
         const char16_t c = qc.unicode();
         if (c >= 0x3041 && c <= 0x3096)
@@ -87,6 +56,90 @@ QString foldForSearch(QStringView text)
     norm.replace(QChar(0x00DF), QStringLiteral("ss"));
     norm.removeIf([](QChar c) { return c == HalfBlank || c == FullBlank; });
     return norm;
+}
+
+namespace {
+
+// The fold of each character on its own, worked out once when it is first
+// met: a search step over 10000 rows then costs a table look-up a character.
+// A character folds on its own when it and its fold are single starters
+// that nothing before them combines with; the rest (voiced sound marks,
+// accents, jamo, characters that fold to several) are normalised in their
+// run, together with the character before it.
+constexpr char16_t kUnknown = 0;
+constexpr char16_t kSkip = 0xFFFF;
+constexpr char16_t kNormalise = 0xFFFE;
+
+bool combinesWithNeighbours(char16_t c)
+{
+    return (c >= 0x0900 && c <= 0x1CFF)      // Indic and South-East Asian scripts
+        || (c >= 0x1100 && c <= 0x11FF)      // Hangul jamo
+        || (c >= 0x3130 && c <= 0x318F)      // Hangul compatibility jamo
+        || (c >= 0xA960 && c <= 0xA97F) || (c >= 0xD7B0 && c <= 0xD7FF)
+        || (c >= 0xFFA0 && c <= 0xFFDC);     // half-width Hangul
+}
+
+char16_t foldOfOne(char16_t c)
+{
+    if (c == HalfBlank || c == FullBlank)
+        return kSkip;
+    const QChar qc(c);
+    if (qc.isSurrogate() || c == kSkip || c == kNormalise || qc.combiningClass() != 0 || combinesWithNeighbours(c))
+        return kNormalise;
+    const QString folded = foldByNormalising(QString(qc));
+    if (folded.size() != 1)
+        return kNormalise;
+    const QChar f = folded[0];
+    if (f.combiningClass() != 0 || combinesWithNeighbours(f.unicode()) || f.unicode() == kSkip
+        || f.unicode() == kNormalise || f.unicode() == kUnknown)
+        return kNormalise;
+    return f.unicode();
+}
+
+char16_t foldOf(char16_t c)
+{
+    static const std::unique_ptr<std::array<char16_t, 65536>> table = [] {
+        auto t = std::make_unique<std::array<char16_t, 65536>>();
+        t->fill(kUnknown);
+        return t;
+    }();
+    char16_t &entry = (*table)[c];
+    if (entry == kUnknown)
+        entry = foldOfOne(c);
+    return entry;
+}
+
+} // namespace
+
+QString foldForSearch(QStringView text)
+{
+    QVarLengthArray<char16_t, 256> out;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const char16_t c = text[i].unicode();
+        const char16_t f = c == 0 ? c : foldOf(c);
+        if (f == kSkip) {
+            ++i;
+        } else if (f != kNormalise) {
+            out.append(f);
+            ++i;
+        } else {
+            qsizetype j = i + 1;
+            while (j < n && text[j].unicode() != 0 && foldOf(text[j].unicode()) == kNormalise)
+                ++j;
+            QString piece;
+            if (!out.isEmpty()) {
+                piece.append(QChar(out.back()));
+                out.removeLast();
+            }
+            piece.append(text.mid(i, j - i));
+            const QString folded = foldByNormalising(piece);
+            out.append(reinterpret_cast<const char16_t *>(folded.constData()), folded.size());
+            i = j;
+        }
+    }
+    return QString(reinterpret_cast<const QChar *>(out.constData()), out.size());
 }
 
 bool foldedContains(QStringView text, QStringView foldedSought)

@@ -97,6 +97,30 @@ private slots:
         QCOMPARE(TextContains(text, sought), found);
     }
 
+    // The search folds character by character where it can; it must give
+    // what folding the whole text at once gives.
+    void foldingByCharacterEqualsFoldingTheWholeText()
+    {
+        const auto reference = [](QString text) {
+            text.remove(u' ').remove(u'\u3000');
+            QString norm = text.normalized(QString::NormalizationForm_KC);
+            for (QChar &c : norm)
+                if (c.unicode() >= 0x3041 && c.unicode() <= 0x3096)
+                    c = QChar(char16_t(c.unicode() + 0x60));
+            norm = norm.toCaseFolded().replace(QChar(0xDF), QStringLiteral("ss"));
+            return norm.remove(u' ').remove(u'\u3000');
+        };
+        QStringList samples = {QStringLiteral("ｶﾞｷﾞｸﾞｹﾞｺﾞ ﾊﾟﾋﾟﾌﾟ ｳﾞ ｱﾞ ﾞｶ ﾟ"), QStringLiteral("か\u3099は\u309Aう\u3099"),
+                               QStringLiteral("e\u0301 A \u0301 Ａ\u0301"), QStringLiteral("㈱北斗①②⑳ ㍻ ﬀ ſt"),
+                               QStringLiteral("한국 ᄀ\u1161 가\u11A8"), QStringLiteral("ＳＴＲＡẞＥ Straße İ"),
+                               QStringLiteral("ゝゞヽヾ・ｰー〜～"), QString::fromUcs4(U"𠮷野家😀 a\u00A0b")};
+        for (char16_t a = 0xFF61; a <= 0xFF9F; ++a)
+            for (char16_t b : {u'\uFF9E', u'\uFF9F', u'\u3099', u'\u309A', u'ｱ'})
+                samples << QString(QChar(a)) + QChar(b);
+        for (const QString &sample : samples)
+            QCOMPARE(foldForSearch(sample), reference(sample));
+    }
+
     void trimRemovesBothBlankWidthsAtTheEndsOnly()
     {
         QCOMPARE(trimBlanks(QStringLiteral("\u3000 山田 太郎 \u3000")), QStringLiteral("山田 太郎"));
