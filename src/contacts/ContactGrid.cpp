@@ -336,7 +336,13 @@ int ContactGrid::colWidthTwips(int col) const
 void ContactGrid::setRowHeight(int row, int twipsHeight)
 {
     requireCell(row >= 0 && row < rows());
-    const int px = twips(twipsHeight);
+    // Asking the screen costs more than the rest of a row's filling; every
+    // row asks for the same height.
+    if (twipsHeight != rowHeightTwips_) {
+        rowHeightTwips_ = twipsHeight;
+        rowHeightPx_ = twips(twipsHeight);
+    }
+    const int px = rowHeightPx_;
     // Every data row has the same height, which the header keeps as its
     // default; only a different height costs a section of its own.
     if (row == 0)

@@ -126,6 +126,8 @@ private:
     int row_ = 0;
     int col_ = 0;
     int topRow_ = 1;
+    int rowHeightTwips_ = -1;
+    int rowHeightPx_ = 0;
     int mouseRow_ = 0;
     int mouseCol_ = 0;
     bool redraw_ = true;

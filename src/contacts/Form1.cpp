@@ -167,11 +167,11 @@ bool Form1::Pf_TextRead()
     bool failed = true;
     MSFlexGrid1->setRows(1);
     RowCount = 0;
-    if (!fileExists(PsLoadPass())) {
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません"));
-        return failed;
-    }
     try {
+        if (!fileExists(PsLoadPass())) {
+            MessageBox::show(QStringLiteral("該当の取込ファイルがありません"));
+            return failed;
+        }
         RecordReader reader(PsLoadPass(), FieldCount);
         const Hourglass hourglass;
         const RedrawOff redrawOff(MSFlexGrid1);

@@ -2,8 +2,10 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QVarLengthArray>
 
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace Cp932 {
@@ -86,19 +88,42 @@ quint32 askEncoder(char16_t c)
 
 } // namespace
 
+// Bytes 0x01 to 0x7F map to themselves; eight of them are tested at once.
+static bool eightPlainBytes(const uchar *p)
+{
+    quint64 v;
+    std::memcpy(&v, p, 8);
+    constexpr quint64 ones = 0x0101010101010101ull;
+    constexpr quint64 highs = 0x8080808080808080ull;
+    const bool anyHigh = (v & highs) != 0;
+    const bool anyZero = ((v - ones) & ~v & highs) != 0;
+    return !anyHigh && !anyZero;
+}
+
 std::optional<QString> decode(QByteArrayView bytes)
 {
+    if (bytes.isEmpty())
+        return QString();
     DecodeTable &table = decodeTable();
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    // Decoded into a scratch buffer first, so that the text takes exactly
+    // the memory it needs (a list of 10000 contacts is held whole).
+    QVarLengthArray<char16_t, 1024> buffer(bytes.size());
+    char16_t *const out = buffer.data();
     const uchar *p = reinterpret_cast<const uchar *>(bytes.data());
     const uchar *const end = p + bytes.size();
     qsizetype n = 0;
     while (p < end) {
+        if (end - p >= 8 && eightPlainBytes(p)) {
+            for (int k = 0; k < 8; ++k)
+                out[n + k] = p[k];
+            n += 8;
+            p += 8;
+            continue;
+        }
         const uchar b = *p;
         char16_t c;
-        if (b >= 0x01 && b < 0x80 && b != 0x5C && b != 0x7E) {
-            c = b; // plain ASCII, the same in every table
+        if (b >= 0x01 && b < 0x80) {
+            c = b; // the ASCII range, 0x5C and 0x7E included, maps to itself
             ++p;
         } else if (isLeadByte(b)) {
             if (p + 1 == end)
@@ -120,40 +145,41 @@ std::optional<QString> decode(QByteArrayView bytes)
             return std::nullopt;
         out[n++] = c;
     }
-    text.truncate(n);
-    return text;
+    return QString(reinterpret_cast<const QChar *>(out), n);
 }
 
-bool encodeAppend(QStringView text, QByteArray &bytes)
+qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)
 {
     std::array<quint32, 65536> &table = encodeTable();
-    const qsizetype start = bytes.size();
-    bytes.resize(start + text.size() * 2);
-    char *out = bytes.data() + start;
     qsizetype n = 0;
     for (const QChar qc : text) {
         const char16_t c = qc.unicode();
-        if (c < 0x80 && c != 0x5C && c != 0x7E && c != 0) {
-            out[n++] = char(c);
+        if (c < 0x80 && c != 0) {
+            const bool lineBreak = c == u'\r' || c == u'\n';
+            out[n++] = lineBreak && lineBreaks == LineBreaks::AsBlanks ? ' ' : char(c);
             continue;
         }
-        if (qc.isSurrogate()) {
-            bytes.truncate(start);
-            return false; // the code page has nothing outside the BMP
-        }
+        if (qc.isSurrogate())
+            return -1; // the code page has nothing outside the BMP
         quint32 code = table[c];
         if (code == 0)
             code = table[c] = askEncoder(c);
-        if (code == kNoCode) {
-            bytes.truncate(start);
-            return false;
-        }
+        if (code == kNoCode)
+            return -1;
         if ((code >> 24) == 2)
             out[n++] = char((code >> 8) & 0xFF);
         out[n++] = char(code & 0xFF);
     }
-    bytes.truncate(start + n);
-    return true;
+    return n;
+}
+
+bool encodeAppend(QStringView text, QByteArray &bytes)
+{
+    const qsizetype start = bytes.size();
+    bytes.resize(start + text.size() * 2);
+    const qsizetype n = encodeInto(text, bytes.data() + start, LineBreaks::Kept);
+    bytes.truncate(n < 0 ? start : start + n);
+    return n >= 0;
 }
 
 std::optional<QByteArray> encode(QStringView text)

@@ -19,6 +19,12 @@ std::optional<QString> decode(QByteArrayView bytes);
 // The bytes of the text, or nothing when a character has no code.
 std::optional<QByteArray> encode(QStringView text);
 
+enum class LineBreaks { Kept, AsBlanks };
+
+// Writes the bytes of the text at out, which has room for two bytes a
+// character; returns how many, or -1 when a character has no code.
+qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks);
+
 // Appends the bytes of the text; false, with bytes as they were, when a
 // character has no code.
 bool encodeAppend(QStringView text, QByteArray &bytes);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +54,17 @@ constexpr qsizetype kChunk = 256 * 1024;
 // of reading a damaged or foreign file bounded.
 constexpr qsizetype kMaxLineBytes = 4 * 1024 * 1024;
 
+// Whether any of the eight bytes at p is a CR or a LF.
+bool holdsLineEnd(const char *p)
+{
+    quint64 v;
+    std::memcpy(&v, p, 8);
+    constexpr quint64 ones = 0x0101010101010101ull;
+    constexpr quint64 highs = 0x8080808080808080ull;
+    const auto hasZeroByte = [&](quint64 x) { return ((x - ones) & ~x & highs) != 0; };
+    return hasZeroByte(v ^ (ones * '\r')) || hasZeroByte(v ^ (ones * '\n'));
+}
+
 struct FdCloser {
     int fd;
     ~FdCloser() { if (fd >= 0) FileOps::close(fd); }
@@ -73,8 +85,8 @@ RecordReader::~RecordReader()
         FileOps::close(fd_);
 }
 
-// Reads the next chunk and decodes every complete line in what is pending.
-// Returns false when nothing more can come.
+// Reads until what is pending holds complete lines, and marks where each of
+// them lies. Returns false when nothing more can come.
 bool RecordReader::readMore()
 {
     while (!atEnd_) {
@@ -109,28 +121,31 @@ bool RecordReader::readMore()
             continue;
         }
 
-        const std::optional<QString> text = Cp932::decode(QByteArrayView(pending_).first(cut));
-        if (!text)
-            throw AppError{ErrNo::BadBytes};
+        // No byte of a two-byte character is a CR or LF, so lines are cut
+        // on the bytes and each is decoded when it is taken.
+        lines_ = pending_.first(cut);
         pending_.remove(0, cut);
-
-        lines_.clear();
-        lineIndex_ = 0;
-        const QString &t = *text;
+        spans_.clear();
+        spanIndex_ = 0;
+        const char *const bytes = lines_.constData();
         qsizetype start = 0;
-        const qsizetype n = t.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            const QChar c = t[i];
-            if (c == u'\r' || c == u'\n') {
-                lines_.append(t.mid(start, i - start));
-                if (c == u'\r' && i + 1 < n && t[i + 1] == u'\n')
+        for (qsizetype i = 0; i < cut; ++i) {
+            // Eight bytes at a time while none of them is a CR or LF.
+            while (i + 8 <= cut && !holdsLineEnd(bytes + i))
+                i += 8;
+            if (i >= cut)
+                break;
+            const char c = bytes[i];
+            if (c == '\r' || c == '\n') {
+                spans_.push_back({start, i - start});
+                if (c == '\r' && i + 1 < cut && bytes[i + 1] == '\n')
                     ++i;
                 start = i + 1;
             }
         }
-        if (start < n) // the last line of the file, without a line end
-            lines_.append(t.mid(start));
-        if (!lines_.isEmpty())
+        if (start < cut) // the last line of the file, without a line end
+            spans_.push_back({start, cut - start});
+        if (!spans_.empty())
             return true;
     }
     return false;
@@ -138,13 +153,16 @@ bool RecordReader::readMore()
 
 bool RecordReader::nextLine(QString &line)
 {
-    if (lineIndex_ >= lines_.size() && !readMore())
+    if (spanIndex_ >= spans_.size() && !readMore())
         return false;
-    if (lineIndex_ >= lines_.size())
-        return false;
-    line = lines_[lineIndex_++];
-    if (std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c == HalfBlank || c == FullBlank; }))
+    const auto [start, length] = spans_[spanIndex_++];
+    std::optional<QString> text = Cp932::decode(QByteArrayView(lines_).sliced(start, length));
+    if (!text)
+        throw AppError{ErrNo::BadBytes};
+    if (std::all_of(text->cbegin(), text->cend(), [](QChar c) { return c == HalfBlank || c == FullBlank; }))
         line.clear();
+    else
+        line = std::move(*text);
     return true;
 }
 
@@ -179,25 +197,24 @@ QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetyp
 
 QByteArray encodeRecords(const QList<QStringList> &records)
 {
-    QByteArray bytes;
-    qsizetype size = 0;
+    qsizetype room = 0;
     for (const QStringList &record : records)
         for (const QString &value : record)
-            size += value.size() * 2 + 2;
-    bytes.reserve(size);
+            room += value.size() * 2 + 2;
+    QByteArray bytes(room, Qt::Uninitialized);
+    char *const out = bytes.data();
+    qsizetype n = 0;
     for (const QStringList &record : records) {
         for (const QString &value : record) {
-            const qsizetype at = bytes.size();
-            if (!Cp932::encodeAppend(value, bytes))
+            const qsizetype written = Cp932::encodeInto(value, out + n, Cp932::LineBreaks::AsBlanks);
+            if (written < 0)
                 throw AppError{ErrNo::Unencodable};
-            // No byte of a two-byte character is a CR or LF, so the line
-            // breaks of a value can be blanked in its bytes.
-            for (qsizetype i = at; i < bytes.size(); ++i)
-                if (bytes.at(i) == '\r' || bytes.at(i) == '\n')
-                    bytes.data()[i] = ' ';
-            bytes.append("\r\n", 2);
+            n += written;
+            out[n++] = '\r';
+            out[n++] = '\n';
         }
     }
+    bytes.truncate(n);
     return bytes;
 }
 

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+#include <vector>
+
 // Record files: code page 932 text, one value per line, a record a fixed
 // number of lines. Every function throws AppError on failure.
 
@@ -30,8 +33,9 @@ private:
     int linesPerRecord_;
     QByteArray pending_;
     bool atEnd_ = false;
-    QStringList lines_;
-    qsizetype lineIndex_ = 0;
+    QByteArray lines_;                               // complete lines, not yet all taken
+    std::vector<std::pair<qsizetype, qsizetype>> spans_; // start and length of each line
+    std::size_t spanIndex_ = 0;
 };
 
 // Every record of the file; reading stops once more than stopAfter records
