@@ -8,14 +8,16 @@
 #include <QPainter>
 #include <QScrollBar>
 
-namespace {
-// A cell or row that the grid doesn't have: "subscript out of range".
-constexpr int kNoSuchCell = 381;
+void throwNoSuchCell()
+{
+    throw AppError{381};
+}
 
+namespace {
 void requireCell(bool ok)
 {
     if (!ok)
-        throw AppError{kNoSuchCell};
+        throwNoSuchCell();
 }
 } // namespace
 
@@ -142,13 +144,6 @@ QColor ContactGridModel::background(int row, int col) const
     requireCell(row >= 1 && row < gridRows() && col >= 0 && col < gridCols());
     const QRgb rgb = rows_[std::size_t(row - 1)].colors[std::size_t(col)];
     return rgb ? QColor::fromRgb(rgb) : QColor();
-}
-
-void ContactGridModel::setBackground(int row, int col, QRgb color)
-{
-    requireCell(row >= 1 && row < gridRows() && col >= 0 && col < gridCols());
-    rows_[std::size_t(row - 1)].colors[std::size_t(col)] = color;
-    changed(row, col);
 }
 
 void ContactGridModel::changed(int row, int col)
@@ -287,14 +282,6 @@ void ContactGrid::setRow(int row)
 {
     requireCell(row >= 0 && row < rows());
     row_ = row;
-    if (redraw_)
-        showCurrentCell();
-}
-
-void ContactGrid::setCol(int col)
-{
-    requireCell(col >= 0 && col < cols());
-    col_ = col;
     if (redraw_)
         showCurrentCell();
 }

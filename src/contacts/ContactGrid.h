@@ -7,6 +7,9 @@
 
 #include <vector>
 
+// A cell or row that the grid doesn't have: "subscript out of range".
+[[noreturn]] void throwNoSuchCell();
+
 // The colours of the classic 16-colour palette that the program uses.
 namespace Palette {
 constexpr QRgb Black = qRgb(0, 0, 0);
@@ -37,7 +40,17 @@ public:
     QString text(int row, int col) const;
     void setText(int row, int col, const QString &text);
     QColor background(int row, int col) const; // invalid: the normal colour
-    void setBackground(int row, int col, QRgb color); // 0: the normal colour
+    // 0: the normal colour. Inline: a search paints 200000 cells at a time.
+    void setBackground(int row, int col, QRgb color)
+    {
+        if (row < 1 || row >= gridRows() || col < 0 || col >= gridCols())
+            throwNoSuchCell();
+        rows_[std::size_t(row - 1)].colors[std::size_t(col)] = color;
+        if (suspended_)
+            cellsChanged_ = true;
+        else
+            changed(row, col);
+    }
 
     // While suspended, changes are kept and announced at once on resume.
     void suspend();
@@ -88,7 +101,14 @@ public:
     int row() const { return row_; }
     int col() const { return col_; }
     void setRow(int row);
-    void setCol(int col);
+    void setCol(int col)
+    {
+        if (col < 0 || col >= cols())
+            throwNoSuchCell();
+        col_ = col;
+        if (redraw_)
+            showCurrentCell();
+    }
 
     QString text() const { return model_->text(row_, col_); }
     void setText(const QString &text) { model_->setText(row_, col_, text); }

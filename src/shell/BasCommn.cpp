@@ -1,9 +1,7 @@
 #include "shell/BasCommn.h"
 
-#include <QVarLengthArray>
-
+#include <algorithm>
 #include <array>
-#include <memory>
 
 QString CurrentFormName;
 
@@ -96,15 +94,13 @@ char16_t foldOfOne(char16_t c)
     return f.unicode();
 }
 
-char16_t foldOf(char16_t c)
+// Zero until the character is first met (static storage starts zeroed).
+char16_t foldTable[65536];
+
+inline char16_t foldOf(char16_t c)
 {
-    static const std::unique_ptr<std::array<char16_t, 65536>> table = [] {
-        auto t = std::make_unique<std::array<char16_t, 65536>>();
-        t->fill(kUnknown);
-        return t;
-    }();
-    char16_t &entry = (*table)[c];
-    if (entry == kUnknown)
+    char16_t &entry = foldTable[c];
+    if (entry == kUnknown) [[unlikely]]
         entry = foldOfOne(c);
     return entry;
 }
@@ -113,8 +109,10 @@ char16_t foldOf(char16_t c)
 
 QString foldForSearch(QStringView text)
 {
-    QVarLengthArray<char16_t, 256> out;
     const qsizetype n = text.size();
+    QString out(n, Qt::Uninitialized);
+    char16_t *p = reinterpret_cast<char16_t *>(out.data());
+    qsizetype used = 0;
     qsizetype i = 0;
     while (i < n) {
         const char16_t c = text[i].unicode();
@@ -122,24 +120,30 @@ QString foldForSearch(QStringView text)
         if (f == kSkip) {
             ++i;
         } else if (f != kNormalise) {
-            out.append(f);
+            p[used++] = f;
             ++i;
         } else {
             qsizetype j = i + 1;
             while (j < n && text[j].unicode() != 0 && foldOf(text[j].unicode()) == kNormalise)
                 ++j;
             QString piece;
-            if (!out.isEmpty()) {
-                piece.append(QChar(out.back()));
-                out.removeLast();
-            }
+            if (used > 0)
+                piece.append(QChar(p[--used]));
             piece.append(text.mid(i, j - i));
             const QString folded = foldByNormalising(piece);
-            out.append(reinterpret_cast<const char16_t *>(folded.constData()), folded.size());
+            // A run may fold to more characters than it had.
+            const qsizetype need = used + folded.size() + (n - j);
+            if (need > out.size()) {
+                out.resize(need);
+                p = reinterpret_cast<char16_t *>(out.data());
+            }
+            std::copy(folded.cbegin(), folded.cend(), reinterpret_cast<QChar *>(p + used));
+            used += folded.size();
             i = j;
         }
     }
-    return QString(reinterpret_cast<const QChar *>(out.constData()), out.size());
+    out.truncate(used);
+    return out;
 }
 
 bool foldedContains(QStringView text, QStringView foldedSought)
