@@ -4,6 +4,8 @@
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
+#include "shell/Controls.h"
+#include "shell/Desktop.h"
 #include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
@@ -29,25 +31,6 @@ const QStringList kSearchFields = {
     QStringLiteral("TEL2"),     QStringLiteral("MAIL2"),    QStringLiteral("イベント"),
     QStringLiteral("日付"),     QStringLiteral("場所")};
 
-static QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                               const QRect &geometry)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(caption);
-    button->setGeometry(geometry);
-    button->setAutoDefault(true);
-    return button;
-}
-
-static QFont gridFont()
-{
-    QFont font(QStringLiteral("MS PGothic"), 9);
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("sans-serif")});
-    return font;
-}
-
 Form1::Form1(QWidget *parent)
     : QWidget(parent)
 {
@@ -55,18 +38,18 @@ Form1::Form1(QWidget *parent)
     setWindowTitle(QStringLiteral("Tessaline"));
     setAccessibleName(QStringLiteral("Tessaline"));
     setFixedSize(twips(12810), twips(9000));
-    setFont(gridFont());
+    setFont(windowFont());
 
     MSFlexGrid1 = new ContactGrid(this);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setAccessibleName(QStringLiteral("連絡先一覧"));
     MSFlexGrid1->setGeometry(twipsRect(150, 120, 12495, 7815));
 
-    CmdChkAll = makeButton(this, "CmdChkAll", QStringLiteral("全チェック"), twipsRect(240, 8250, 1035, 315));
-    CmdChkClear = makeButton(this, "CmdChkClear", QStringLiteral("全クリア"), twipsRect(240, 8580, 1035, 315));
-    ComMyData = makeButton(this, "ComMyData", QStringLiteral("本人画面"), twipsRect(1680, 8280, 1215, 615));
-    CmdImport = makeButton(this, "CmdImport", QStringLiteral("データ取込"), twipsRect(3630, 8280, 1215, 615));
-    CmdExport = makeButton(this, "CmdExport", QStringLiteral("データ出力"), twipsRect(4920, 8280, 1215, 615));
+    CmdChkAll = makeButton(this, "CmdChkAll", QStringLiteral("全チェック"), twipsRect(240, 8250, 1035, 315), EnterPresses::FocusedButton);
+    CmdChkClear = makeButton(this, "CmdChkClear", QStringLiteral("全クリア"), twipsRect(240, 8580, 1035, 315), EnterPresses::FocusedButton);
+    ComMyData = makeButton(this, "ComMyData", QStringLiteral("本人画面"), twipsRect(1680, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdImport = makeButton(this, "CmdImport", QStringLiteral("データ取込"), twipsRect(3630, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdExport = makeButton(this, "CmdExport", QStringLiteral("データ出力"), twipsRect(4920, 8280, 1215, 615), EnterPresses::FocusedButton);
 
     TextSearch = new QLineEdit(this);
     TextSearch->setObjectName(QStringLiteral("TextSearch"));
@@ -84,9 +67,9 @@ Form1::Form1(QWidget *parent)
     ComSelect->setEditable(false);
     ComSelect->setGeometry(twipsRect(7080, 8640, 1455, 300));
 
-    CmdSearch = makeButton(this, "CmdSearch", QStringLiteral("検索"), twipsRect(8640, 8280, 1215, 615));
-    CmdSelect = makeButton(this, "CmdSelect", QStringLiteral("更新画面"), twipsRect(9960, 8280, 1215, 615));
-    CmdExit = makeButton(this, "CmdExit", QStringLiteral("終了"), twipsRect(11250, 8280, 1215, 615));
+    CmdSearch = makeButton(this, "CmdSearch", QStringLiteral("検索"), twipsRect(8640, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdSelect = makeButton(this, "CmdSelect", QStringLiteral("更新画面"), twipsRect(9960, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdExit = makeButton(this, "CmdExit", QStringLiteral("終了"), twipsRect(11250, 8280, 1215, 615), EnterPresses::FocusedButton);
 
     // Tab order: import, export, search text, field, search, editor, exit,
     // profile, check all, clear all, grid.

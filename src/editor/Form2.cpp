@@ -4,6 +4,7 @@
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
+#include "shell/Controls.h"
 #include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
@@ -25,18 +26,6 @@ const std::array<QString, FieldCount> kEditorCaptions = {
     QStringLiteral("FAX"),      QStringLiteral("URL"),        QStringLiteral("顔写真"),
     QStringLiteral("地図"),     QStringLiteral("イベント名"), QStringLiteral("日付"),
     QStringLiteral("場所"),     QStringLiteral("コメント")};
-
-static QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                               const QRect &geometry)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(caption);
-    button->setGeometry(geometry);
-    // No default button: Enter in a box must not save or delete.
-    button->setAutoDefault(false);
-    return button;
-}
 
 Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
     : QDialog(parent)
@@ -70,9 +59,9 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
         LblName[i]->setBuddy(TexSelData[i]);
     }
 
-    CmdUpdate2 = makeButton(this, "CmdUpdate2", QStringLiteral("更新"), twipsRect(8160, 7920, 1215, 495));
-    CmdDelete2 = makeButton(this, "CmdDelete2", QStringLiteral("削除"), twipsRect(9480, 7920, 1215, 495));
-    CmdExit_Click2 = makeButton(this, "CmdExit_Click2", QStringLiteral("戻る"), twipsRect(10800, 7920, 1215, 495));
+    CmdUpdate2 = makeButton(this, "CmdUpdate2", QStringLiteral("更新"), twipsRect(8160, 7920, 1215, 495), EnterPresses::Nothing);
+    CmdDelete2 = makeButton(this, "CmdDelete2", QStringLiteral("削除"), twipsRect(9480, 7920, 1215, 495), EnterPresses::Nothing);
+    CmdExit_Click2 = makeButton(this, "CmdExit_Click2", QStringLiteral("戻る"), twipsRect(10800, 7920, 1215, 495), EnterPresses::Nothing);
 
     // Tab order: the left column downwards, the right column downwards, then
     // update, delete, back.

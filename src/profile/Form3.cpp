@@ -6,6 +6,8 @@
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
+#include "shell/Controls.h"
+#include "shell/Desktop.h"
 #include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
@@ -33,25 +35,14 @@ constexpr int kFormWidth = 9000, kFormHeight = 6600;
 
 const QString kCreatedMessage = QStringLiteral("該当の取込ファイルがありません。新規作成します。");
 
-QFont windowFont()
+QPushButton *placeButton(QWidget *parent, const char *name, const QString &caption, int slot)
 {
-    QFont font(QStringLiteral("MS PGothic"), 9);
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("sans-serif")});
-    return font;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int slot)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAccessibleName(caption);
     // No button is the default: Enter in a box must not save (see keyPressEvent).
-    button->setAutoDefault(false);
     const int right = kFrameLeft + kFrameWidth;
-    button->setGeometry(twipsRect(right - kButtonWidth - (3 - slot) * kButtonPitch, kButtonTop,
-                                  kButtonWidth, kButtonHeight));
-    return button;
+    return makeButton(parent, name, caption,
+                      twipsRect(right - kButtonWidth - (3 - slot) * kButtonPitch, kButtonTop, kButtonWidth,
+                                kButtonHeight),
+                      EnterPresses::Nothing);
 }
 
 // Runs a step of a routine that reports nothing: a failing step is skipped.
@@ -99,10 +90,10 @@ Form3::Form3(QWidget *parent)
         TexMyData.append(box);
     }
 
-    CmdImport3 = makeButton(this, "CmdImport3", QStringLiteral("取込"), 0);
-    CmdUpdate3 = makeButton(this, "CmdUpdate3", QStringLiteral("更新"), 1);
-    CmdDelete3 = makeButton(this, "CmdDelete3", QStringLiteral("削除"), 2);
-    CmdExit_Click3 = makeButton(this, "CmdExit_Click3", QStringLiteral("戻る"), 3);
+    CmdImport3 = placeButton(this, "CmdImport3", QStringLiteral("取込"), 0);
+    CmdUpdate3 = placeButton(this, "CmdUpdate3", QStringLiteral("更新"), 1);
+    CmdDelete3 = placeButton(this, "CmdDelete3", QStringLiteral("削除"), 2);
+    CmdExit_Click3 = placeButton(this, "CmdExit_Click3", QStringLiteral("戻る"), 3);
 
     // Tab order: the boxes by field, then save, delete, back, and import last.
     QList<QWidget *> tabOrder(TexMyData.cbegin(), TexMyData.cend());

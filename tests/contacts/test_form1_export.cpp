@@ -5,6 +5,7 @@
 #include "shell/FileOps.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
+#include "support/FileSizeLimit.h"
 #include "support/MessageLog.h"
 
 #include <QDir>
@@ -22,29 +23,6 @@ void check(Form1 &form, const QList<int> &rows)
     for (int r : rows)
         clickCell(form, r, 0);
 }
-
-// Writes beyond a few bytes fail with EFBIG while it lives: the system itself
-// cuts the write short, for root too.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_;
-    void (*oldHandler_)(int);
-};
 
 // Makes one kind of file-system call fail with an errno while it lives.
 class FailingCall {

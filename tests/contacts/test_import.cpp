@@ -2,6 +2,7 @@
 #include "contacts/ContactRecord.h"
 #include "contacts/Form1.h"
 #include "shell/FileOps.h"
+#include "support/FileSizeLimit.h"
 #include "support/MessageLog.h"
 #include "support/ScratchData.h"
 
@@ -92,28 +93,6 @@ QStringList filesIn(const ScratchData &data)
 {
     return QDir(data.folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
-
-// Lets writes of this process stop at a file size, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_;
-    void (*oldHandler_)(int);
-};
 
 // The growth of this process's peak memory since the last reset, in MB.
 void resetPeakMemory()

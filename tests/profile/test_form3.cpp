@@ -3,6 +3,7 @@
 #include "profile/Form3.h"
 #include "profile/Profile.h"
 #include "shell/BasCommn.h"
+#include "support/FileSizeLimit.h"
 #include "support/MessageLog.h"
 #include "support/ScratchData.h"
 
@@ -66,28 +67,6 @@ bool isUnlocked(const Form3 &form)
     const QList<QWidget *> controls = form.findChildren<QWidget *>();
     return std::all_of(controls.begin(), controls.end(), [](QWidget *w) { return w->isEnabled(); });
 }
-
-// Lets writes of this process stop at a file size, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_;
-    void (*oldHandler_)(int);
-};
 
 QStringList folderEntries(const ScratchData &data)
 {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <csignal>
+#include <sys/resource.h>
+
+// Caps the size of files this process writes, so that a write fails as on a
+// full disk (with SIGXFSZ ignored, write() returns EFBIG). Works as root,
+// where a read-only folder stops nothing.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit old_;
+    void (*oldHandler_)(int);
+};
