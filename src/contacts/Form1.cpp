@@ -232,6 +232,11 @@ void Form1::Pf_CtlLock()
     CmdExit->setEnabled(true);
 }
 
+int Form1::lastDataRow() const
+{
+    return std::min(RowCount, MSFlexGrid1->rows() - 1);
+}
+
 void Form1::TextSearch_GotFocus()
 {
     TextSearch->selectAll();

@@ -78,6 +78,10 @@ public:
     int BackCount = 0;
 
 protected:
+    // The last row that the row loops may visit: RowCount, or fewer when the
+    // grid was cut back and not reloaded (an import that stopped early).
+    int lastDataRow() const;
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
 

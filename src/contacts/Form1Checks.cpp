@@ -55,8 +55,7 @@ void Form1::CmdChkAll_Click()
 {
     const Hourglass hourglass;
     const RedrawOff redrawOff(MSFlexGrid1);
-    // RowCount can exceed the grid when it was cut back without a reload.
-    const int lastRow = std::min(RowCount, MSFlexGrid1->rows() - 1);
+    const int lastRow = lastDataRow();
     for (int r = 1; r <= lastRow; ++r) {
         MSFlexGrid1->setCol(0);
         MSFlexGrid1->setRow(r);
@@ -69,7 +68,7 @@ void Form1::CmdChkClear_Click()
 {
     const Hourglass hourglass;
     const RedrawOff redrawOff(MSFlexGrid1);
-    const int lastRow = std::min(RowCount, MSFlexGrid1->rows() - 1);
+    const int lastRow = lastDataRow();
     for (int r = 1; r <= lastRow; ++r) {
         MSFlexGrid1->setCol(0);
         MSFlexGrid1->setRow(r);

@@ -21,8 +21,7 @@ void Form1::CmdExport_Click()
         {
             const Hourglass hourglass;
             const RedrawOff redrawOff(MSFlexGrid1);
-            // RowCount can exceed the grid when it was cut back without a reload.
-            const int lastRow = std::min(RowCount, MSFlexGrid1->rows() - 1);
+            const int lastRow = lastDataRow();
 
             int checked = 0;
             for (int r = 1; r <= lastRow; ++r) {

@@ -47,8 +47,7 @@ void Form1::CmdSearch_Click()
         {
             const Hourglass hourglass;
             const RedrawOff redrawOff(MSFlexGrid1);
-            // RowCount can exceed the grid when it was cut back without a reload.
-            const int lastRow = std::min(RowCount, MSFlexGrid1->rows() - 1);
+            const int lastRow = lastDataRow();
             const QString sought = foldForSearch(TextSearch->text());
             const bool continuing = trimBlanks(SearchText) == trimBlanks(TextSearch->text()) && HitRow != 0
                 && LastSearchCol == SearchCol;
