@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 const QString kGridFormat = QStringLiteral(
     "      |氏名|TEL1|Mail1|所属先1|所属先2|住所|最寄駅|アピール文|役職|氏名ふりがな|TEL2|"
     "Mail2|FAX|URL|顔写真|地図|イベント名|日付|場所|コメント");
