@@ -10,8 +10,6 @@
 #include "shell/BasCommn.h"
 #include "shell/ErrorReport.h"
 
-#include <algorithm>
-
 static void markChecked(ContactGrid *grid)
 {
     grid->setText(CheckOn);
@@ -51,28 +49,26 @@ void Form1::MSFlexGrid1_Click()
     }
 }
 
-void Form1::CmdChkAll_Click()
+// Moves every row whose check cell reads `from` to the other state; rows
+// already there are left as they are.
+static void switchEveryCheck(ContactGrid *grid, int lastRow, const QString &from, void (*mark)(ContactGrid *))
 {
     const Hourglass hourglass;
-    const RedrawOff redrawOff(MSFlexGrid1);
-    const int lastRow = lastDataRow();
+    const RedrawOff redrawOff(grid);
     for (int r = 1; r <= lastRow; ++r) {
-        MSFlexGrid1->setCol(0);
-        MSFlexGrid1->setRow(r);
-        if (trimBlanks(MSFlexGrid1->text()) == CheckOff)
-            markChecked(MSFlexGrid1);
+        grid->setCol(0);
+        grid->setRow(r);
+        if (trimBlanks(grid->text()) == from)
+            mark(grid);
     }
+}
+
+void Form1::CmdChkAll_Click()
+{
+    switchEveryCheck(MSFlexGrid1, lastDataRow(), CheckOff, markChecked);
 }
 
 void Form1::CmdChkClear_Click()
 {
-    const Hourglass hourglass;
-    const RedrawOff redrawOff(MSFlexGrid1);
-    const int lastRow = lastDataRow();
-    for (int r = 1; r <= lastRow; ++r) {
-        MSFlexGrid1->setCol(0);
-        MSFlexGrid1->setRow(r);
-        if (trimBlanks(MSFlexGrid1->text()) == CheckOn)
-            markUnchecked(MSFlexGrid1);
-    }
+    switchEveryCheck(MSFlexGrid1, lastDataRow(), CheckOn, markUnchecked);
 }
