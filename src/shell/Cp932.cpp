@@ -100,15 +100,9 @@ static bool eightPlainBytes(const uchar *p)
     return !anyHigh && !anyZero;
 }
 
-std::optional<QString> decode(QByteArrayView bytes)
+qsizetype decodeInto(QByteArrayView bytes, char16_t *out)
 {
-    if (bytes.isEmpty())
-        return QString();
     DecodeTable &table = decodeTable();
-    // Decoded into a scratch buffer first, so that the text takes exactly
-    // the memory it needs (a list of 10000 contacts is held whole).
-    QVarLengthArray<char16_t, 1024> buffer(bytes.size());
-    char16_t *const out = buffer.data();
     const uchar *p = reinterpret_cast<const uchar *>(bytes.data());
     const uchar *const end = p + bytes.size();
     qsizetype n = 0;
@@ -127,7 +121,7 @@ std::optional<QString> decode(QByteArrayView bytes)
             ++p;
         } else if (isLeadByte(b)) {
             if (p + 1 == end)
-                return std::nullopt; // cut off at the end
+                return -1; // cut off at the end
             const quint16 code = quint16((b << 8) | p[1]);
             c = table.pair[code];
             if (c == kUnknown)
@@ -135,17 +129,30 @@ std::optional<QString> decode(QByteArrayView bytes)
             p += 2;
         } else {
             if (b == 0)
-                return std::nullopt; // NUL is no text
+                return -1; // NUL is no text
             c = table.single[b];
             if (c == kUnknown)
                 c = table.single[b] = askDecoder(QByteArrayView(reinterpret_cast<const char *>(p), 1));
             ++p;
         }
         if (c == kInvalid)
-            return std::nullopt;
+            return -1;
         out[n++] = c;
     }
-    return QString(reinterpret_cast<const QChar *>(out), n);
+    return n;
+}
+
+std::optional<QString> decode(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return QString();
+    // Decoded into a scratch buffer first, so that the text takes exactly
+    // the memory it needs.
+    QVarLengthArray<char16_t, 1024> buffer(bytes.size());
+    const qsizetype n = decodeInto(bytes, buffer.data());
+    if (n < 0)
+        return std::nullopt;
+    return QString(reinterpret_cast<const QChar *>(buffer.constData()), n);
 }
 
 qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)

@@ -16,6 +16,10 @@ bool available();
 // text (invalid or cut-off sequences, NUL bytes).
 std::optional<QString> decode(QByteArrayView bytes);
 
+// Writes the text of the bytes at out, which has room for one character a
+// byte; returns how many characters, or -1 when the bytes aren't valid.
+qsizetype decodeInto(QByteArrayView bytes, char16_t *out);
+
 // The bytes of the text, or nothing when a character has no code.
 std::optional<QByteArray> encode(QStringView text);
 

@@ -122,12 +122,30 @@ bool RecordReader::readMore()
         }
 
         // No byte of a two-byte character is a CR or LF, so lines are cut
-        // on the bytes and each is decoded when it is taken.
-        lines_ = pending_.first(cut);
-        pending_.remove(0, cut);
+        // on the bytes. The chunk's lines are decoded into one text, and each
+        // value shares it: one allocation a chunk instead of one a value.
+        pending_.swap(lines_);
+        pending_ = lines_.sliced(cut);
+        lines_.truncate(cut);
+        chunkText_ = QString(cut, Qt::Uninitialized);
+        char16_t *const text = reinterpret_cast<char16_t *>(chunkText_.data());
+        qsizetype used = 0;
         spans_.clear();
         spanIndex_ = 0;
+        badSpan_ = std::size_t(-1);
         const char *const bytes = lines_.constData();
+        const auto addLine = [&](qsizetype start, qsizetype length) {
+            if (badSpan_ != std::size_t(-1))
+                return;
+            const qsizetype n = Cp932::decodeInto(QByteArrayView(bytes + start, length), text + used);
+            if (n < 0) {
+                badSpan_ = spans_.size();
+                spans_.push_back({0, 0});
+                return;
+            }
+            spans_.push_back({used, n});
+            used += n;
+        };
         qsizetype start = 0;
         for (qsizetype i = 0; i < cut; ++i) {
             // Eight bytes at a time while none of them is a CR or LF.
@@ -137,14 +155,14 @@ bool RecordReader::readMore()
                 break;
             const char c = bytes[i];
             if (c == '\r' || c == '\n') {
-                spans_.push_back({start, i - start});
+                addLine(start, i - start);
                 if (c == '\r' && i + 1 < cut && bytes[i + 1] == '\n')
                     ++i;
                 start = i + 1;
             }
         }
         if (start < cut) // the last line of the file, without a line end
-            spans_.push_back({start, cut - start});
+            addLine(start, cut - start);
         if (!spans_.empty())
             return true;
     }
@@ -155,14 +173,18 @@ bool RecordReader::nextLine(QString &line)
 {
     if (spanIndex_ >= spans_.size() && !readMore())
         return false;
-    const auto [start, length] = spans_[spanIndex_++];
-    std::optional<QString> text = Cp932::decode(QByteArrayView(lines_).sliced(start, length));
-    if (!text)
+    if (spanIndex_ == badSpan_)
         throw AppError{ErrNo::BadBytes};
-    if (std::all_of(text->cbegin(), text->cend(), [](QChar c) { return c == HalfBlank || c == FullBlank; }))
+    const auto [offset, length] = spans_[spanIndex_++];
+    const char16_t *const begin = reinterpret_cast<const char16_t *>(chunkText_.constData()) + offset;
+    if (std::all_of(begin, begin + length, [](char16_t c) { return c == HalfBlank || c == FullBlank; })) {
         line.clear();
-    else
-        line = std::move(*text);
+        return true;
+    }
+    QString::DataPointer shared = chunkText_.data_ptr(); // one more reference to the chunk
+    shared.ptr += offset;
+    shared.size = length;
+    line = QString(std::move(shared));
     return true;
 }
 
@@ -297,6 +319,9 @@ QByteArray readWholeFile(const QString &path)
     QByteArray bytes;
     for (;;) {
         const qsizetype old = bytes.size();
+        // Growing by doubling keeps a large file's read linear.
+        if (bytes.capacity() < old + kChunk)
+            bytes.reserve(std::max(2 * bytes.capacity(), old + kChunk));
         bytes.resize(old + kChunk);
         const ssize_t got = FileOps::read(fd, bytes.data() + old, size_t(kChunk));
         if (got < 0) {

@@ -33,9 +33,11 @@ private:
     int linesPerRecord_;
     QByteArray pending_;
     bool atEnd_ = false;
-    QByteArray lines_;                               // complete lines, not yet all taken
-    std::vector<std::pair<qsizetype, qsizetype>> spans_; // start and length of each line
+    QByteArray lines_;                                   // the chunk's complete lines
+    QString chunkText_;                                  // their text, which the values share
+    std::vector<std::pair<qsizetype, qsizetype>> spans_; // each line's place in chunkText_
     std::size_t spanIndex_ = 0;
+    std::size_t badSpan_ = std::size_t(-1);              // the first line that isn't valid text
 };
 
 // Every record of the file; reading stops once more than stopAfter records
