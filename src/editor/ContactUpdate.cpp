@@ -27,8 +27,10 @@ int firstUnencodableField(const ContactRecord &cleaned)
 // The update writes names and readings with half-width blanks only.
 static ContactRecord withHalfBlanks(ContactRecord record)
 {
-    record[NameField].replace(FullBlank, HalfBlank);
-    record[ReadingField].replace(FullBlank, HalfBlank);
+    // Only a record that holds a full-width blank is copied.
+    for (const int field : {NameField, ReadingField})
+        if (record.at(field).contains(FullBlank))
+            record[field].replace(FullBlank, HalfBlank);
     return record;
 }
 

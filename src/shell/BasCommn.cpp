@@ -18,6 +18,12 @@ QString trimBlanks(QStringView text)
     return text.mid(begin, end - begin).toString();
 }
 
+QString trimBlanks(const QString &text)
+{
+    const bool blankAtAnEnd = !text.isEmpty() && (isBlank(text.front()) || isBlank(text.back()));
+    return blankAtAnEnd ? trimBlanks(QStringView(text)) : text;
+}
+
 QString BlankToSpace(const QString &value)
 {
     return trimBlanks(value).isEmpty() ? QStringLiteral(" ") : value;

@@ -13,6 +13,8 @@ constexpr QChar FullBlank = u'\u3000';
 // Removes half-width and full-width blanks at both ends. The whole program
 // trims this way, so a value typed as one full-width blank is blank.
 QString trimBlanks(QStringView text);
+// The same, sharing the text when there is nothing to trim.
+QString trimBlanks(const QString &text);
 
 // A blank value becomes exactly one half-width blank; anything else is kept
 // as it is, untrimmed.
