@@ -107,18 +107,20 @@ qsizetype decodeInto(QByteArrayView bytes, char16_t *out)
     const uchar *const end = p + bytes.size();
     qsizetype n = 0;
     while (p < end) {
-        if (end - p >= 8 && eightPlainBytes(p)) {
-            for (int k = 0; k < 8; ++k)
-                out[n + k] = p[k];
-            n += 8;
-            p += 8;
-            continue;
-        }
         const uchar b = *p;
         char16_t c;
         if (b >= 0x01 && b < 0x80) {
-            c = b; // the ASCII range, 0x5C and 0x7E included, maps to itself
+            // The ASCII range, 0x5C and 0x7E included, maps to itself; after
+            // one such byte, eight at a time while they last.
+            out[n++] = b;
             ++p;
+            while (end - p >= 8 && eightPlainBytes(p)) {
+                for (int k = 0; k < 8; ++k)
+                    out[n + k] = p[k];
+                n += 8;
+                p += 8;
+            }
+            continue;
         } else if (isLeadByte(b)) {
             if (p + 1 == end)
                 return -1; // cut off at the end
