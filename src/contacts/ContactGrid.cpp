@@ -129,16 +129,6 @@ QString ContactGridModel::text(int row, int col) const
     return rows_[std::size_t(row - 1)].cells[std::size_t(col)];
 }
 
-void ContactGridModel::setText(int row, int col, const QString &text)
-{
-    requireCell(row >= 0 && row < gridRows() && col >= 0 && col < gridCols());
-    if (row == 0)
-        headings_[col] = text;
-    else
-        rows_[std::size_t(row - 1)].cells[std::size_t(col)] = text;
-    changed(row, col);
-}
-
 QColor ContactGridModel::background(int row, int col) const
 {
     requireCell(row >= 1 && row < gridRows() && col >= 0 && col < gridCols());
@@ -276,14 +266,6 @@ void ContactGrid::setRows(int count)
         row_ = 0;
     if (topRow_ >= count)
         topRow_ = 1;
-}
-
-void ContactGrid::setRow(int row)
-{
-    requireCell(row >= 0 && row < rows());
-    row_ = row;
-    if (redraw_)
-        showCurrentCell();
 }
 
 void ContactGrid::showCurrentCell()

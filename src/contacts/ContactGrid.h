@@ -38,7 +38,20 @@ public:
     void setGridRows(int count);
     void setHeadings(const QStringList &headings);
     QString text(int row, int col) const;
-    void setText(int row, int col, const QString &text);
+    // Inline: a reload writes 210000 cells.
+    void setText(int row, int col, const QString &text)
+    {
+        if (row < 0 || row >= gridRows() || col < 0 || col >= gridCols())
+            throwNoSuchCell();
+        if (row == 0)
+            headings_[col] = text;
+        else
+            rows_[std::size_t(row - 1)].cells[std::size_t(col)] = text;
+        if (suspended_)
+            cellsChanged_ = true;
+        else
+            changed(row, col);
+    }
     QColor background(int row, int col) const; // invalid: the normal colour
     // 0: the normal colour. Inline: a search paints 200000 cells at a time.
     void setBackground(int row, int col, QRgb color)
@@ -100,7 +113,14 @@ public:
 
     int row() const { return row_; }
     int col() const { return col_; }
-    void setRow(int row);
+    void setRow(int row)
+    {
+        if (row < 0 || row >= rows())
+            throwNoSuchCell();
+        row_ = row;
+        if (redraw_)
+            showCurrentCell();
+    }
     void setCol(int col)
     {
         if (col < 0 || col >= cols())
