@@ -507,6 +507,10 @@ class App:
         """The program's top-level windows now showing, as (role, name, accessible)."""
         return [(_role(w), w.name, w) for w in _children(self.root()) if is_showing(w)]
 
+    def wait_dialogs_closed(self, what="the dialog to close"):
+        """Waits until no dialog window of the program is showing."""
+        wait_for(lambda: not any(role == "dialog" for role, _, _ in self.windows()), what=what)
+
     def find_all(self, name=None, role=None):
         """Every showing or hidden control with that name and/or role, now."""
         return find_in(self.root(), name, role)

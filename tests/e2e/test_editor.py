@@ -37,8 +37,7 @@ class EditorTest(E2ETestCase):
         return app.window("Tessaline", "dialog")
 
     def wait_closed(self, app):
-        wait_for(lambda: not any(role == "dialog" for role, _, _ in app.windows()),
-                 what="the editor to close")
+        app.wait_dialogs_closed("the editor to close")
 
     def boxes(self, app):
         return [app.text(caption) for caption in CAPTIONS]

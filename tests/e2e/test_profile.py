@@ -27,8 +27,7 @@ class ProfileTest(E2ETestCase):
         return app.window("Tessaline", "dialog")
 
     def wait_closed(self, app):
-        wait_for(lambda: not any(role == "dialog" for role, _, _ in app.windows()),
-                 what="the profile window to close")
+        app.wait_dialogs_closed("the profile window to close")
 
     def boxes(self, app):
         return [app.text(caption) for caption in CAPTIONS]
