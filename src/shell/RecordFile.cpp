@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -54,15 +56,24 @@ constexpr qsizetype kChunk = 256 * 1024;
 // of reading a damaged or foreign file bounded.
 constexpr qsizetype kMaxLineBytes = 4 * 1024 * 1024;
 
-// Whether any of the eight bytes at p is a CR or a LF.
-bool holdsLineEnd(const char *p)
+// Where the first CR or LF at or after i and before end lies, or end. Eight
+// bytes are looked at a time: a byte's mask bit is exact up to the first
+// match, which is all that is asked.
+qsizetype nextLineEnd(const char *bytes, qsizetype i, qsizetype end)
 {
-    quint64 v;
-    std::memcpy(&v, p, 8);
     constexpr quint64 ones = 0x0101010101010101ull;
     constexpr quint64 highs = 0x8080808080808080ull;
-    const auto hasZeroByte = [&](quint64 x) { return ((x - ones) & ~x & highs) != 0; };
-    return hasZeroByte(v ^ (ones * '\r')) || hasZeroByte(v ^ (ones * '\n'));
+    const auto zeroBytes = [](quint64 x) { return (x - ones) & ~x & highs; };
+    for (; i + 8 <= end; i += 8) {
+        const quint64 v = qFromUnaligned<quint64>(bytes + i);
+        const quint64 w = qFromLittleEndian(v);
+        if (const quint64 found = zeroBytes(w ^ (ones * '\r')) | zeroBytes(w ^ (ones * '\n')))
+            return i + std::countr_zero(found) / 8;
+    }
+    for (; i < end; ++i)
+        if (bytes[i] == '\r' || bytes[i] == '\n')
+            return i;
+    return end;
 }
 
 struct FdCloser {
@@ -79,6 +90,12 @@ RecordReader::RecordReader(const QString &path, int linesPerRecord)
         throwErrno();
 }
 
+RecordReader::RecordReader(QByteArray bytes, int linesPerRecord)
+    : linesPerRecord_(linesPerRecord)
+    , source_(std::move(bytes))
+{
+}
+
 RecordReader::~RecordReader()
 {
     if (fd_ >= 0)
@@ -92,10 +109,7 @@ bool RecordReader::readMore()
     while (!atEnd_) {
         const qsizetype old = pending_.size();
         pending_.resize(old + kChunk);
-        ssize_t got;
-        do {
-            got = FileOps::read(fd_, pending_.data() + old, size_t(kChunk));
-        } while (got < 0 && errno == EINTR);
+        const ssize_t got = readSource(pending_.data() + old, kChunk);
         if (got < 0) {
             pending_.resize(old);
             throwErrno();
@@ -147,19 +161,11 @@ bool RecordReader::readMore()
             used += n;
         };
         qsizetype start = 0;
-        for (qsizetype i = 0; i < cut; ++i) {
-            // Eight bytes at a time while none of them is a CR or LF.
-            while (i + 8 <= cut && !holdsLineEnd(bytes + i))
-                i += 8;
-            if (i >= cut)
-                break;
-            const char c = bytes[i];
-            if (c == '\r' || c == '\n') {
-                addLine(start, i - start);
-                if (c == '\r' && i + 1 < cut && bytes[i + 1] == '\n')
-                    ++i;
-                start = i + 1;
-            }
+        for (qsizetype i = nextLineEnd(bytes, 0, cut); i < cut; i = nextLineEnd(bytes, start, cut)) {
+            addLine(start, i - start);
+            if (bytes[i] == '\r' && i + 1 < cut && bytes[i + 1] == '\n')
+                ++i;
+            start = i + 1;
         }
         if (start < cut) // the last line of the file, without a line end
             addLine(start, cut - start);
@@ -169,7 +175,22 @@ bool RecordReader::readMore()
     return false;
 }
 
-bool RecordReader::nextLine(QString &line)
+ssize_t RecordReader::readSource(char *buffer, qsizetype size)
+{
+    if (fd_ < 0) {
+        const qsizetype got = std::min(size, source_.size() - sourceAt_);
+        std::memcpy(buffer, source_.constData() + sourceAt_, size_t(got));
+        sourceAt_ += got;
+        return got;
+    }
+    ssize_t got;
+    do {
+        got = FileOps::read(fd_, buffer, size_t(size));
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+bool RecordReader::appendLine(QStringList &record)
 {
     if (spanIndex_ >= spans_.size() && !readMore())
         return false;
@@ -178,13 +199,13 @@ bool RecordReader::nextLine(QString &line)
     const auto [offset, length] = spans_[spanIndex_++];
     const char16_t *const begin = reinterpret_cast<const char16_t *>(chunkText_.constData()) + offset;
     if (std::all_of(begin, begin + length, [](char16_t c) { return c == HalfBlank || c == FullBlank; })) {
-        line.clear();
+        record.emplaceBack();
         return true;
     }
     QString::DataPointer shared = chunkText_.data_ptr(); // one more reference to the chunk
     shared.ptr += offset;
     shared.size = length;
-    line = QString(std::move(shared));
+    record.emplaceBack(std::move(shared));
     return true;
 }
 
@@ -192,21 +213,18 @@ bool RecordReader::next(QStringList &record)
 {
     record.clear();
     record.reserve(linesPerRecord_);
-    QString line;
     for (int i = 0; i < linesPerRecord_; ++i) {
-        if (!nextLine(line)) {
+        if (!appendLine(record)) {
             if (i == 0)
                 return false;
             throw AppError{ErrNo::InputPastEnd};
         }
-        record.append(line);
     }
     return true;
 }
 
-QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetype stopAfter)
+static QList<QStringList> allRecords(RecordReader &reader, qsizetype stopAfter = -1)
 {
-    RecordReader reader(path, linesPerRecord);
     QList<QStringList> records;
     QStringList record;
     while (reader.next(record)) {
@@ -215,6 +233,18 @@ QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetyp
             break;
     }
     return records;
+}
+
+QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetype stopAfter)
+{
+    RecordReader reader(path, linesPerRecord);
+    return allRecords(reader, stopAfter);
+}
+
+QList<QStringList> decodeRecords(QByteArray bytes, int linesPerRecord)
+{
+    RecordReader reader(std::move(bytes), linesPerRecord);
+    return allRecords(reader);
 }
 
 QByteArray encodeRecords(const QList<QStringList> &records)

@@ -17,6 +17,8 @@
 class RecordReader {
 public:
     RecordReader(const QString &path, int linesPerRecord);
+    // Reads the records of a file's bytes already in memory.
+    RecordReader(QByteArray bytes, int linesPerRecord);
     ~RecordReader();
     RecordReader(const RecordReader &) = delete;
     RecordReader &operator=(const RecordReader &) = delete;
@@ -26,11 +28,14 @@ public:
     bool next(QStringList &record);
 
 private:
-    bool nextLine(QString &line);
+    bool appendLine(QStringList &record);
     bool readMore();
+    ssize_t readSource(char *buffer, qsizetype size);
 
     int fd_ = -1;
     int linesPerRecord_;
+    QByteArray source_; // the bytes read from, when there is no file
+    qsizetype sourceAt_ = 0;
     QByteArray pending_;
     bool atEnd_ = false;
     QByteArray lines_;                                   // the chunk's complete lines
@@ -44,6 +49,9 @@ private:
 // were read (the caller knows then that a limit is passed).
 QList<QStringList> readRecords(const QString &path, int linesPerRecord,
                                qsizetype stopAfter = -1);
+
+// Every record of a file's bytes.
+QList<QStringList> decodeRecords(QByteArray bytes, int linesPerRecord);
 
 // The bytes of records as a file holds them: values joined by CR LF, each
 // record followed by CR LF. A CR or LF inside a value becomes a blank so that

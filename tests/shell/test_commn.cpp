@@ -1,6 +1,9 @@
 #include "shell/BasCommn.h"
 #include "shell/Cp932.h"
 
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QtTest>
 
 class TestCommn : public QObject {
@@ -149,6 +152,78 @@ private slots:
         const std::optional<QByteArray> bytes = Cp932::encode(Cp932::foldJisTwins(typed));
         QVERIFY(bytes.has_value());
         QCOMPARE(*bytes, stored);
+    }
+
+    // The per-character tables against ICU's converter asked about each
+    // code alone: every byte, every pair after a first byte, every BMP
+    // character, and random texts mixing them (one and two bytes a step).
+    // Bytes 0x01 to 0x7F are ASCII as in the code page's own table (ICU's
+    // windows-31j swaps three control characters).
+    void codecAgreesWithIcuOnEveryCode()
+    {
+        const auto icuChar = [](QByteArrayView bytes) -> std::optional<char16_t> {
+            if (bytes.size() == 1 && bytes[0] > 0)
+                return char16_t(bytes[0]);
+            QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+            const QString text = decoder(bytes);
+            if (decoder.hasError() || text.size() != 1 || text[0] == QChar(0) || text[0].unicode() >= 0xFFFE)
+                return std::nullopt;
+            return text[0].unicode();
+        };
+        struct Code { QByteArray bytes; char16_t c; };
+        QList<Code> valid;
+        for (int b0 = 0; b0 < 256; ++b0) {
+            const bool lead = (b0 >= 0x81 && b0 <= 0x9F) || (b0 >= 0xE0 && b0 <= 0xFC);
+            for (int b1 = 0; b1 < (lead ? 256 : 1); ++b1) {
+                QByteArray bytes(1, char(b0));
+                if (lead)
+                    bytes += char(b1);
+                const std::optional<char16_t> expected = icuChar(bytes);
+                const std::optional<QString> got = Cp932::decode(bytes);
+                QVERIFY2(got.has_value() == expected.has_value(), bytes.toHex().constData());
+                if (expected) {
+                    QCOMPARE(got->size(), 1);
+                    QCOMPARE(got->at(0).unicode(), *expected);
+                    valid.append({bytes, *expected});
+                }
+            }
+            if (lead) // a first byte of two at the very end
+                QVERIFY(!Cp932::decode(QByteArray(1, char(b0))).has_value());
+        }
+
+        QHash<char16_t, QByteArray> written;
+        for (int c = 0; c < 0x10000; ++c) {
+            const QChar qc{char16_t(c)};
+            QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
+            const QByteArray icuBytes = c < 0x80 ? QByteArray(1, char(c)) : encoder(QStringView(&qc, 1));
+            const bool storable = c != 0 && !qc.isSurrogate() && !encoder.hasError() && !icuBytes.isEmpty()
+                && icuBytes.size() <= 2 && icuChar(icuBytes) == char16_t(c);
+            const std::optional<QByteArray> got = Cp932::encode(QStringView(&qc, 1));
+            QVERIFY2(got.has_value() == storable, QByteArray::number(c, 16).constData());
+            if (storable) {
+                QCOMPARE(*got, icuBytes);
+                written.insert(char16_t(c), icuBytes);
+            }
+        }
+
+        QRandomGenerator random(932);
+        for (int round = 0; round < 2000; ++round) {
+            QByteArray bytes;
+            QString text;
+            std::optional<QByteArray> rewritten = QByteArray();
+            const int length = random.bounded(1, 40);
+            for (int i = 0; i < length; ++i) {
+                const Code &code = valid[random.bounded(valid.size())];
+                bytes += code.bytes;
+                text += QChar(code.c);
+                if (rewritten && written.contains(code.c))
+                    *rewritten += written.value(code.c);
+                else
+                    rewritten.reset();
+            }
+            QCOMPARE(Cp932::decode(bytes), std::optional<QString>(text));
+            QCOMPARE(Cp932::encode(text), rewritten);
+        }
     }
 
     void unrepresentableTextIsRefusedNotSubstituted()
