@@ -46,34 +46,32 @@ QList<ContactRecord> mergeEdited(const QList<ContactRecord> &list, const Contact
     const qsizetype n = list.size();
     qsizetype j = 0;
     bool pending = true;
-    auto writeUnlessOld = [&](const ContactRecord &r, const QString &key) {
-        if (key != oldKey)
+    auto writeUnlessOld = [&](const ContactRecord &r) {
+        if (!hasKey(r, oldKey))
             out.append(withHalfBlanks(r));
     };
     while (j < n) {
         const ContactRecord &r = list[j];
-        const QString key = recordKey(r);
         if (!pending) {
-            writeUnlessOld(r, key);
+            writeUnlessOld(r);
             ++j;
             continue;
         }
-        if (key == newKey) {
+        if (hasKey(r, newKey)) {
             out.append(withHalfBlanks(edited));
             pending = false;
             ++j;
             continue;
         }
-        const int byReading = compareOrdinal(sortForm(r[ReadingField]), newReading);
-        const bool sortsAfter =
-            byReading > 0 || (byReading == 0 && compareOrdinal(sortForm(r[NameField]), newName) > 0);
+        const int byReading = compareSortForm(r[ReadingField], newReading);
+        const bool sortsAfter = byReading > 0 || (byReading == 0 && compareSortForm(r[NameField], newName) > 0);
         if (sortsAfter) {
             // r is taken again as a record that comes after the edited one.
             out.append(withHalfBlanks(edited));
             pending = false;
             continue;
         }
-        writeUnlessOld(r, key);
+        writeUnlessOld(r);
         ++j;
     }
     if (pending)
@@ -86,7 +84,7 @@ QList<ContactRecord> withoutContact(const QList<ContactRecord> &list, const QStr
     QList<ContactRecord> out;
     out.reserve(list.size());
     for (const ContactRecord &r : list)
-        if (recordKey(r) != oldKey)
+        if (!hasKey(r, oldKey))
             out.append(r);
     return out;
 }

@@ -170,6 +170,36 @@ private slots:
         }
     }
 
+    // The comparisons that the rewrite makes without building texts, against
+    // the texts built, on every short text of blanks of both widths and two
+    // letters.
+    void comparisonsWithoutBuildingMatchBuiltTexts()
+    {
+        const auto allTexts = [](int longest) {
+            QStringList texts{QString()};
+            for (qsizetype from = 0; texts.last().size() < longest; ) {
+                const qsizetype to = texts.size();
+                for (qsizetype i = from; i < to; ++i)
+                    for (const QChar c : {u' ', u'\u3000', u'a', u'b'})
+                        texts.append(texts[i] + c);
+                from = to;
+            }
+            return texts;
+        };
+        const auto sign = [](int v) { return (v > 0) - (v < 0); };
+        const QStringList texts = allTexts(4);
+        for (const QString &a : texts)
+            for (const QString &b : texts)
+                if (sign(compareSortForm(a, sortForm(b))) != sign(compareOrdinal(sortForm(a), sortForm(b))))
+                    QFAIL(qPrintable(QStringLiteral("\"%1\" against \"%2\"").arg(a, b)));
+        const QStringList shortTexts = allTexts(2);
+        for (const QString &reading : shortTexts)
+            for (const QString &name : shortTexts)
+                for (const QString &keyReading : shortTexts)
+                    QCOMPARE(hasKey(contact(reading, name, {}), recordKey(keyReading, QString())),
+                             recordKey(reading, name) == recordKey(keyReading, QString()));
+    }
+
     void removes_data()
     {
         QTest::addColumn<QStringList>("list");
