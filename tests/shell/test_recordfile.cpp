@@ -22,6 +22,19 @@ static QVariant readTwoLineRecords(const QString &path)
     }
 }
 
+// The same from the bytes in memory.
+static QVariant decodeTwoLineRecords(const QByteArray &bytes)
+{
+    try {
+        QStringList flat;
+        for (const QStringList &r : decodeRecords(bytes, 2))
+            flat << r.join(u'|');
+        return flat;
+    } catch (const AppError &e) {
+        return e.number;
+    }
+}
+
 class TestRecordFile : public QObject {
     Q_OBJECT
 private slots:
@@ -57,6 +70,7 @@ private slots:
         ScratchData data;
         data.write(QStringLiteral("f"), bytes);
         QCOMPARE(readTwoLineRecords(data.path(QStringLiteral("f"))), expected);
+        QCOMPARE(decodeTwoLineRecords(bytes), expected);
     }
 
     void crLfSplitAcrossReadChunksIsOneLineEnd()
@@ -146,6 +160,37 @@ private slots:
         ScratchData data;
         writeRecordsAtomically(data.path(QStringLiteral("f")), {{QStringLiteral("a\r\nb\nc"), QStringLiteral("d")}});
         QCOMPARE(data.read(QStringLiteral("f")), QByteArray("a  b c\r\nd\r\n"));
+    }
+
+    // A long list is encoded in two halves at once: the bytes are those of
+    // its records one after the other, and a character without a code in
+    // either half refuses the whole list.
+    void longListEncodesAsItsRecordsInOrder_data()
+    {
+        QTest::addColumn<int>("unencodableAt");
+        QTest::newRow("all encodable") << -1;
+        QTest::newRow("first half") << 10;
+        QTest::newRow("second half") << 4990;
+        QTest::newRow("last record") << 4999;
+    }
+    void longListEncodesAsItsRecordsInOrder()
+    {
+        QFETCH(int, unencodableAt);
+        QList<QStringList> records;
+        QByteArray expected;
+        for (int i = 0; i < 5000; ++i) {
+            records.append({QStringLiteral("山田 %1").arg(i), i % 7 ? QStringLiteral("ﾔﾏﾀﾞ\r\n") : QString()});
+            expected += encodeRecords({records.last()});
+        }
+        if (unencodableAt >= 0)
+            records[unencodableAt][1] = QString::fromUcs4(U"😀");
+        try {
+            QCOMPARE(encodeRecords(records), expected);
+            QCOMPARE(unencodableAt, -1);
+        } catch (const AppError &e) {
+            QVERIFY(unencodableAt >= 0);
+            QCOMPARE(e.number, 1002);
+        }
     }
 
     void unencodableValueWritesNothing()
