@@ -16,7 +16,7 @@ void Form1::CmdImport_Click()
     try {
         SearchText.clear();
         Pf_GridInit();
-        copyFileAtomically(PsLoadPass(), PsLoadBackPass());
+        backUpFile(PsLoadPass(), PsLoadBackPass());
         bool failed = Pf_GuWork_Set();
         // A refusal at the limit is no failure, but it keeps getData, so that
         // the import can be repeated once contacts were deleted.

@@ -18,8 +18,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <future>
-
 const std::array<QString, FieldCount> kEditorCaptions = {
     QStringLiteral("氏名"),     QStringLiteral("TEL1"),       QStringLiteral("MAIL1"),
     QStringLiteral("所属先1"),  QStringLiteral("所属先2"),    QStringLiteral("住所"),
@@ -161,30 +159,20 @@ void Form2::CmdDelete2_Click()
 
 // The writers' protocol: a fresh backup copy, the list read from it, the list
 // file rewritten whole, the editor closed, the grid reloaded, and the backup
-// deleted only once the reload succeeded. The list's bytes are read once:
-// they are written as the backup on a thread of its own while the rewrite
-// works on them, so that waiting for the disk doesn't add to the wait of the
-// user; the new list is written only once the backup is safely on disk.
+// deleted only once the reload succeeded.
 void Form2::rewriteList(const QString &routine,
                         const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite)
 {
     try {
-        const QByteArray listBytes = readWholeFile(PsLoadPass());
-        // Were no thread to be had, the copy is made when it is waited for.
-        auto backupCopy = std::async(std::launch::async | std::launch::deferred,
-                                     [&listBytes, backupPath = PsLoadBackPass()] {
-                                         writeFileAtomically(backupPath, listBytes);
-                                     });
+        backUpFile(PsLoadPass(), PsLoadBackPass());
         WorkList.clear();
-        WorkList = decodeRecords(listBytes, FieldCount);
-        sFullName = recordKey(sFullName, QString());
-        const QByteArray newList = encodeRecords(rewrite(WorkList));
-        backupCopy.get();
         if (!fileExists(PsLoadBackPass())) {
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
             return;
         }
-        writeFileAtomically(PsLoadPass(), newList);
+        WorkList = readRecords(PsLoadBackPass(), FieldCount);
+        sFullName = recordKey(sFullName, QString());
+        writeRecordsAtomically(PsLoadPass(), rewrite(WorkList));
         CmdExit_Click2_Click();
         if (!reloadList_())
             removeFile(PsLoadBackPass());

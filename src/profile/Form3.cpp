@@ -244,7 +244,7 @@ void Form3::CmdDelete3_Click()
 void Form3::CmdImport3_Click()
 {
     try {
-        copyFileAtomically(PsMyLoadPass(), PsMyLoadBackPass());
+        backUpFile(PsMyLoadPass(), PsMyLoadBackPass());
         if (!fileExists(PsMyLoadBackPass())) {
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadBackPass)"));
             return;

@@ -102,4 +102,11 @@ int mkdir(const char *path, mode_t mode)
     return ::mkdir(path, mode);
 }
 
+int link(const char *from, const char *to)
+{
+    if (const int err = refusal(Call::Link, from, to))
+        return fail<int>(err);
+    return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
 } // namespace FileOps

@@ -8,7 +8,7 @@
 // program no hook is set and each function is the plain system call.
 namespace FileOps {
 
-enum class Call { Stat, Open, Read, Write, Fsync, Close, Rename, Unlink, MkTemp, MkDir };
+enum class Call { Stat, Open, Read, Write, Fsync, Close, Rename, Unlink, MkTemp, MkDir, Link };
 
 struct Entry {
     Call call;
@@ -34,5 +34,8 @@ int rename(const char *from, const char *to, bool replace = true);
 int unlink(const char *path);
 int mkostemp(char *pathTemplate, int flags);
 int mkdir(const char *path, mode_t mode);
+// A second name for the file at from (a symbolic link followed); fails with
+// EEXIST when to is taken.
+int link(const char *from, const char *to);
 
 } // namespace FileOps

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -91,12 +92,6 @@ RecordReader::RecordReader(const QString &path, int linesPerRecord)
         throwErrno();
 }
 
-RecordReader::RecordReader(QByteArray bytes, int linesPerRecord)
-    : linesPerRecord_(linesPerRecord)
-    , source_(std::move(bytes))
-{
-}
-
 RecordReader::~RecordReader()
 {
     if (fd_ >= 0)
@@ -110,7 +105,10 @@ bool RecordReader::readMore()
     while (!atEnd_) {
         const qsizetype old = pending_.size();
         pending_.resize(old + kChunk);
-        const ssize_t got = readSource(pending_.data() + old, kChunk);
+        ssize_t got;
+        do {
+            got = FileOps::read(fd_, pending_.data() + old, size_t(kChunk));
+        } while (got < 0 && errno == EINTR);
         if (got < 0) {
             pending_.resize(old);
             throwErrno();
@@ -176,21 +174,6 @@ bool RecordReader::readMore()
     return false;
 }
 
-ssize_t RecordReader::readSource(char *buffer, qsizetype size)
-{
-    if (fd_ < 0) {
-        const qsizetype got = std::min(size, source_.size() - sourceAt_);
-        std::memcpy(buffer, source_.constData() + sourceAt_, size_t(got));
-        sourceAt_ += got;
-        return got;
-    }
-    ssize_t got;
-    do {
-        got = FileOps::read(fd_, buffer, size_t(size));
-    } while (got < 0 && errno == EINTR);
-    return got;
-}
-
 bool RecordReader::appendLine(QStringList &record)
 {
     if (spanIndex_ >= spans_.size() && !readMore())
@@ -224,8 +207,9 @@ bool RecordReader::next(QStringList &record)
     return true;
 }
 
-static QList<QStringList> allRecords(RecordReader &reader, qsizetype stopAfter = -1)
+QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetype stopAfter)
 {
+    RecordReader reader(path, linesPerRecord);
     QList<QStringList> records;
     QStringList record;
     while (reader.next(record)) {
@@ -234,18 +218,6 @@ static QList<QStringList> allRecords(RecordReader &reader, qsizetype stopAfter =
             break;
     }
     return records;
-}
-
-QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetype stopAfter)
-{
-    RecordReader reader(path, linesPerRecord);
-    return allRecords(reader, stopAfter);
-}
-
-QList<QStringList> decodeRecords(QByteArray bytes, int linesPerRecord)
-{
-    RecordReader reader(std::move(bytes), linesPerRecord);
-    return allRecords(reader);
 }
 
 static qsizetype roomFor(const QList<QStringList> &records, qsizetype from, qsizetype to)
@@ -390,9 +362,50 @@ QByteArray readWholeFile(const QString &path)
     }
 }
 
-void copyFileAtomically(const QString &src, const QString &dst)
+// Gives the file at src a second name beside dst and moves it over dst,
+// flushed to disk like a written copy. False, with nothing changed, when the
+// file isn't the owner's alone (a copy of it is), or the file system has no
+// second names for a file (or the name is taken).
+static bool shareFileAs(const QString &src, const QString &dst)
 {
-    writeFileAtomically(dst, readWholeFile(src));
+    struct stat st;
+    if (FileOps::stat(nativePath(src).constData(), &st) != 0)
+        throwErrno();
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 077) != 0)
+        return false;
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString suffix;
+    for (int i = 0; i < 6; ++i)
+        suffix += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))]);
+    const QFileInfo info(dst);
+    const QByteArray tmp = nativePath(info.absolutePath() + u'/' + u'.' + info.fileName() + u'.' + suffix);
+    if (FileOps::link(nativePath(src).constData(), tmp.constData()) != 0)
+        return false;
+    try {
+        // Someone else may have written the file without flushing it.
+        const int fd = FileOps::open(tmp.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throwErrno();
+        FdCloser closer{fd};
+        if (FileOps::fsync(fd) != 0)
+            throwErrno();
+        if (FileOps::rename(tmp.constData(), nativePath(dst).constData(), true) != 0)
+            throwErrno();
+    } catch (...) {
+        FileOps::unlink(tmp.constData());
+        throw;
+    }
+    // When dst already was the same file, the rename did nothing and the
+    // second name is still there.
+    removeFile(QFile::decodeName(tmp));
+    syncFolder(info.absolutePath());
+    return true;
+}
+
+void backUpFile(const QString &src, const QString &dst)
+{
+    if (!shareFileAs(src, dst))
+        writeFileAtomically(dst, readWholeFile(src));
 }
 
 bool fileExists(const QString &path)

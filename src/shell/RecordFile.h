@@ -17,8 +17,6 @@
 class RecordReader {
 public:
     RecordReader(const QString &path, int linesPerRecord);
-    // Reads the records of a file's bytes already in memory.
-    RecordReader(QByteArray bytes, int linesPerRecord);
     ~RecordReader();
     RecordReader(const RecordReader &) = delete;
     RecordReader &operator=(const RecordReader &) = delete;
@@ -30,12 +28,9 @@ public:
 private:
     bool appendLine(QStringList &record);
     bool readMore();
-    ssize_t readSource(char *buffer, qsizetype size);
 
     int fd_ = -1;
     int linesPerRecord_;
-    QByteArray source_; // the bytes read from, when there is no file
-    qsizetype sourceAt_ = 0;
     QByteArray pending_;
     bool atEnd_ = false;
     QByteArray lines_;                                   // the chunk's complete lines
@@ -49,9 +44,6 @@ private:
 // were read (the caller knows then that a limit is passed).
 QList<QStringList> readRecords(const QString &path, int linesPerRecord,
                                qsizetype stopAfter = -1);
-
-// Every record of a file's bytes.
-QList<QStringList> decodeRecords(QByteArray bytes, int linesPerRecord);
 
 // The bytes of records as a file holds them: values joined by CR LF, each
 // record followed by CR LF. A CR or LF inside a value becomes a blank so that
@@ -67,8 +59,11 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
 
 QByteArray readWholeFile(const QString &path);
 
-// A byte-for-byte copy of src at dst, replacing dst atomically.
-void copyFileAtomically(const QString &src, const QString &dst);
+// Makes dst hold what src holds, replacing dst atomically and flushed to
+// disk. Files are only ever replaced whole, never written in place, so dst
+// becomes a second name of src's file, which costs no copying; where the
+// file system has no second names, the bytes are copied.
+void backUpFile(const QString &src, const QString &dst);
 
 // Whether a regular file is at path. A path that can't be examined (no
 // permission, an I/O error) throws, so that a file that is there is never

@@ -80,7 +80,7 @@ void reportLine(const char *tag, const QString &text)
 }
 
 static const char *const kCallNames[] = {"stat", "open", "read", "write", "fsync",
-                                         "close", "rename", "unlink", "mkostemp", "mkdir"};
+                                         "close", "rename", "unlink", "mkostemp", "mkdir", "link"};
 
 QString callName(FileOps::Call call)
 {
@@ -105,6 +105,8 @@ QString errnoName(int err)
     case EXDEV: return QStringLiteral("EXDEV");
     case EINTR: return QStringLiteral("EINTR");
     case EDQUOT: return QStringLiteral("EDQUOT");
+    case EPERM: return QStringLiteral("EPERM");
+    case EMLINK: return QStringLiteral("EMLINK");
     default: return QString::number(err);
     }
 }

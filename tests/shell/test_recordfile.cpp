@@ -2,6 +2,7 @@
 
 #include "shell/AppError.h"
 #include "shell/Cp932.h"
+#include "shell/FileOps.h"
 #include "shell/RecordFile.h"
 
 #include <QDir>
@@ -15,19 +16,6 @@ static QVariant readTwoLineRecords(const QString &path)
     try {
         QStringList flat;
         for (const QStringList &r : readRecords(path, 2))
-            flat << r.join(u'|');
-        return flat;
-    } catch (const AppError &e) {
-        return e.number;
-    }
-}
-
-// The same from the bytes in memory.
-static QVariant decodeTwoLineRecords(const QByteArray &bytes)
-{
-    try {
-        QStringList flat;
-        for (const QStringList &r : decodeRecords(bytes, 2))
             flat << r.join(u'|');
         return flat;
     } catch (const AppError &e) {
@@ -70,7 +58,6 @@ private slots:
         ScratchData data;
         data.write(QStringLiteral("f"), bytes);
         QCOMPARE(readTwoLineRecords(data.path(QStringLiteral("f"))), expected);
-        QCOMPARE(decodeTwoLineRecords(bytes), expected);
     }
 
     void crLfSplitAcrossReadChunksIsOneLineEnd()
@@ -237,16 +224,51 @@ private slots:
         QCOMPARE(st.st_mode & 0777, mode_t(0700));
     }
 
-    void copyReplacesAnOlderCopy()
+    // The backup holds the list as it was, however it was made: as a second
+    // name of the list's file, or copied where a file system has none.
+    void backupHoldsTheListAsItWas_data()
+    {
+        QTest::addColumn<bool>("secondNames");
+        QTest::newRow("second name") << true;
+        QTest::newRow("copied") << false;
+    }
+    void backupHoldsTheListAsItWas()
+    {
+        QFETCH(bool, secondNames);
+        ScratchData data;
+        const QString list = data.path(QStringLiteral("list")), backup = data.path(QStringLiteral("backup"));
+        data.write(QStringLiteral("list"), "old list");
+        data.write(QStringLiteral("backup"), "an older and longer backup");
+        if (!secondNames)
+            FileOps::setHook([](const FileOps::Entry &e) { return e.call == FileOps::Call::Link ? EPERM : 0; });
+        backUpFile(list, backup);
+        backUpFile(list, backup); // again, over what may already be the same file
+        FileOps::setHook(nullptr);
+        QCOMPARE(data.read(QStringLiteral("backup")), QByteArray("old list"));
+        writeFileAtomically(list, "new list");
+        QCOMPARE(data.read(QStringLiteral("backup")), QByteArray("old list"));
+        QCOMPARE(QDir(data.folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({QStringLiteral("backup"), QStringLiteral("list")}));
+    }
+
+    void backupFollowsASymbolicLinkAndNeedsTheList()
     {
         ScratchData data;
-        data.write(QStringLiteral("a"), "new");
-        data.write(QStringLiteral("b"), "older and longer");
-        copyFileAtomically(data.path(QStringLiteral("a")), data.path(QStringLiteral("b")));
-        QCOMPARE(data.read(QStringLiteral("b")), QByteArray("new"));
-        removeFile(data.path(QStringLiteral("a")));
-        removeFile(data.path(QStringLiteral("a"))); // already gone: no error
-        QVERIFY(!fileExists(data.path(QStringLiteral("a"))));
+        data.write(QStringLiteral("elsewhere"), "list");
+        QVERIFY(QFile::link(data.path(QStringLiteral("elsewhere")), data.path(QStringLiteral("list"))));
+        backUpFile(data.path(QStringLiteral("list")), data.path(QStringLiteral("backup")));
+        QVERIFY(!QFileInfo(data.path(QStringLiteral("backup"))).isSymLink());
+        QCOMPARE(data.read(QStringLiteral("backup")), QByteArray("list"));
+        try {
+            backUpFile(data.path(QStringLiteral("none")), data.path(QStringLiteral("backup")));
+            QFAIL("no error");
+        } catch (const AppError &e) {
+            QCOMPARE(e.number, 53);
+        }
+        QCOMPARE(data.read(QStringLiteral("backup")), QByteArray("list"));
+        removeFile(data.path(QStringLiteral("backup")));
+        removeFile(data.path(QStringLiteral("backup"))); // already gone: no error
+        QVERIFY(!fileExists(data.path(QStringLiteral("backup"))));
     }
 };
 
