@@ -25,7 +25,7 @@ void requireCell(bool ok)
 
 int ContactGridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || structureChanged_ ? 0 : int(rows_.size());
+    return parent.isValid() || structureChanged_ ? 0 : dataRows_;
 }
 
 int ContactGridModel::columnCount(const QModelIndex &parent) const
@@ -35,17 +35,14 @@ int ContactGridModel::columnCount(const QModelIndex &parent) const
 
 QVariant ContactGridModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || std::size_t(index.row()) >= rows_.size())
+    if (!index.isValid() || index.row() >= dataRows_ || index.column() + 1 >= gridCols())
         return {};
-    const Row &r = rows_[std::size_t(index.row())];
-    const std::size_t c = std::size_t(index.column()) + 1;
-    if (c >= r.cells.size())
-        return {};
+    const std::size_t c = at(index.row() + 1, index.column() + 1);
     switch (role) {
     case Qt::DisplayRole:
-        return r.cells[c];
+        return cells_[c];
     case Qt::BackgroundRole:
-        return r.colors[c] ? QVariant(QColor::fromRgb(r.colors[c])) : QVariant();
+        return colors_[c] ? QVariant(QColor::fromRgb(colors_[c])) : QVariant();
     default:
         return {};
     }
@@ -58,29 +55,21 @@ QVariant ContactGridModel::headerData(int section, Qt::Orientation orientation, 
             return headings_[section + 1];
         return {};
     }
-    if (section < 0 || std::size_t(section) >= rows_.size())
+    if (section < 0 || section >= dataRows_ || gridCols() == 0)
         return {};
-    const Row &r = rows_[std::size_t(section)];
+    const std::size_t c = at(section + 1, 0);
     if (role == Qt::DisplayRole)
-        return r.cells.empty() ? QString() : r.cells[0];
-    if (role == Qt::BackgroundRole && !r.colors.empty() && r.colors[0])
-        return QColor::fromRgb(r.colors[0]);
+        return cells_[c];
+    if (role == Qt::BackgroundRole && colors_[c])
+        return QColor::fromRgb(colors_[c]);
     return {};
-}
-
-ContactGridModel::Row ContactGridModel::makeRow() const
-{
-    Row row;
-    row.cells.resize(std::size_t(gridCols()));
-    row.colors.resize(std::size_t(gridCols()), 0);
-    return row;
 }
 
 void ContactGridModel::setGridRows(int count)
 {
     requireCell(count >= 1);
     const int want = count - 1;
-    const int have = int(rows_.size());
+    const int have = dataRows_;
     if (want == have)
         return;
     if (suspended_) {
@@ -90,14 +79,11 @@ void ContactGridModel::setGridRows(int count)
     } else {
         beginRemoveRows({}, want, have - 1);
     }
-    if (want < have) {
-        rows_.resize(std::size_t(want));
-    } else {
-        // Rows come one at a time while the list loads: the vector's own
-        // growth keeps that linear.
-        while (int(rows_.size()) < want)
-            rows_.push_back(makeRow());
-    }
+    // Rows come one at a time while the list loads: the vectors' own growth
+    // keeps that linear.
+    dataRows_ = want;
+    cells_.resize(std::size_t(want) * std::size_t(gridCols()));
+    colors_.resize(cells_.size(), 0);
     if (!suspended_) {
         if (want > have)
             endInsertRows();
@@ -110,11 +96,22 @@ void ContactGridModel::setHeadings(const QStringList &headings)
 {
     if (!suspended_)
         beginResetModel();
-    headings_ = headings;
-    for (Row &row : rows_) {
-        row.cells.resize(std::size_t(gridCols()));
-        row.colors.resize(std::size_t(gridCols()), 0);
+    // The rows keep their cells in the columns that both layouts have.
+    const std::size_t oldCols = std::size_t(gridCols());
+    const std::size_t newCols = std::size_t(headings.size());
+    if (newCols != oldCols && dataRows_ > 0) {
+        std::vector<QString> cells(std::size_t(dataRows_) * newCols);
+        std::vector<QRgb> colors(cells.size(), 0);
+        for (std::size_t r = 0; r < std::size_t(dataRows_); ++r) {
+            for (std::size_t c = 0; c < std::min(oldCols, newCols); ++c) {
+                cells[r * newCols + c] = std::move(cells_[r * oldCols + c]);
+                colors[r * newCols + c] = colors_[r * oldCols + c];
+            }
+        }
+        cells_.swap(cells);
+        colors_.swap(colors);
     }
+    headings_ = headings;
     if (suspended_)
         structureChanged_ = true;
     else
@@ -126,13 +123,13 @@ QString ContactGridModel::text(int row, int col) const
     requireCell(row >= 0 && row < gridRows() && col >= 0 && col < gridCols());
     if (row == 0)
         return headings_[col];
-    return rows_[std::size_t(row - 1)].cells[std::size_t(col)];
+    return cells_[at(row, col)];
 }
 
 QColor ContactGridModel::background(int row, int col) const
 {
     requireCell(row >= 1 && row < gridRows() && col >= 0 && col < gridCols());
-    const QRgb rgb = rows_[std::size_t(row - 1)].colors[std::size_t(col)];
+    const QRgb rgb = colors_[at(row, col)];
     return rgb ? QColor::fromRgb(rgb) : QColor();
 }
 
@@ -168,9 +165,9 @@ void ContactGridModel::resume()
         endResetModel();
     } else if (cellsChanged_) {
         cellsChanged_ = false;
-        if (!rows_.empty()) {
-            emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, columnCount() - 1));
-            emit headerDataChanged(Qt::Vertical, 0, int(rows_.size()) - 1);
+        if (dataRows_ > 0) {
+            emit dataChanged(index(0, 0), index(dataRows_ - 1, columnCount() - 1));
+            emit headerDataChanged(Qt::Vertical, 0, dataRows_ - 1);
         }
         emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
     }

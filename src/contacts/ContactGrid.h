@@ -33,7 +33,7 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    int gridRows() const { return int(rows_.size()) + 1; }
+    int gridRows() const { return dataRows_ + 1; }
     int gridCols() const { return int(headings_.size()); }
     void setGridRows(int count);
     void setHeadings(const QStringList &headings);
@@ -46,7 +46,7 @@ public:
         if (row == 0)
             headings_[col] = text;
         else
-            rows_[std::size_t(row - 1)].cells[std::size_t(col)] = text;
+            cells_[at(row, col)] = text;
         if (suspended_)
             cellsChanged_ = true;
         else
@@ -58,7 +58,7 @@ public:
     {
         if (row < 1 || row >= gridRows() || col < 0 || col >= gridCols())
             throwNoSuchCell();
-        rows_[std::size_t(row - 1)].colors[std::size_t(col)] = color;
+        colors_[at(row, col)] = color;
         if (suspended_)
             cellsChanged_ = true;
         else
@@ -70,15 +70,16 @@ public:
     void resume();
 
 private:
-    struct Row {
-        std::vector<QString> cells; // grid columns 0 .. cols - 1
-        std::vector<QRgb> colors;   // 0: the normal colour
-    };
-    Row makeRow() const;
+    // Where a data row's cell lies in cells_ and colors_.
+    std::size_t at(int row, int col) const { return std::size_t(row - 1) * std::size_t(gridCols()) + std::size_t(col); }
     void changed(int row, int col);
 
     QStringList headings_;
-    std::vector<Row> rows_;
+    // The data rows' cells row by row, grid columns 0 .. cols - 1 each: one
+    // allocation for the whole list instead of two a row.
+    int dataRows_ = 0;
+    std::vector<QString> cells_;
+    std::vector<QRgb> colors_; // 0: the normal colour
     bool suspended_ = false;
     bool structureChanged_ = false;
     bool cellsChanged_ = false;

@@ -35,23 +35,6 @@ QString recordKey(const ContactRecord &record)
     return recordKey(record.value(ReadingField), record.value(NameField));
 }
 
-bool hasKey(const ContactRecord &record, QStringView key)
-{
-    qsizetype k = 0;
-    for (const int field : {ReadingField, NameField}) {
-        if (field >= record.size())
-            continue;
-        for (const QChar c : record[field]) {
-            if (c == HalfBlank || c == FullBlank)
-                continue;
-            if (k == key.size() || key[k] != c)
-                return false;
-            ++k;
-        }
-    }
-    return k == key.size();
-}
-
 QString sortForm(const QString &text)
 {
     // Each pair of half-width blanks, taken from the left, becomes one
@@ -84,9 +67,47 @@ bool isBlank(QChar c)
     return c == HalfBlank || c == FullBlank;
 }
 
+// The characters of a record's key one at a time: its reading, then its
+// name, without their blanks.
+class KeyReader {
+public:
+    explicit KeyReader(const ContactRecord &record)
+        : parts_{field(record, ReadingField), field(record, NameField)}
+    {
+        skipBlanks();
+    }
+    bool atEnd() const { return part_ == 2; }
+    char16_t next()
+    {
+        const char16_t c = parts_[part_][at_++].unicode();
+        skipBlanks();
+        return c;
+    }
+
+private:
+    static QStringView field(const ContactRecord &record, int i)
+    {
+        return i < record.size() ? QStringView(record[i]) : QStringView();
+    }
+    void skipBlanks()
+    {
+        while (part_ < 2) {
+            while (at_ < parts_[part_].size() && isBlank(parts_[part_][at_]))
+                ++at_;
+            if (at_ < parts_[part_].size())
+                return;
+            ++part_;
+            at_ = 0;
+        }
+    }
+    QStringView parts_[2];
+    int part_ = 0;
+    qsizetype at_ = 0;
+};
+
 // The characters of sortForm(text) one at a time: the blanks at the ends
 // skipped, each pair of half-width blanks and each one left over read as one
-// full-width blank.
+// full-width blank. A sort form reads as itself.
 class SortFormReader {
 public:
     explicit SortFormReader(QStringView text) : text_(text), end_(text.size())
@@ -110,17 +131,44 @@ private:
     qsizetype at_ = 0;
     qsizetype end_;
 };
+
+// Compares what two readers read, ordinally.
+template <typename A, typename B>
+int compareRead(A a, B b)
+{
+    while (!a.atEnd() && !b.atEnd()) {
+        const char16_t x = a.next();
+        const char16_t y = b.next();
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return int(!a.atEnd()) - int(!b.atEnd());
+}
+
+// Reads a text as it stands.
+class TextReader {
+public:
+    explicit TextReader(QStringView text) : text_(text) {}
+    bool atEnd() const { return at_ == text_.size(); }
+    char16_t next() { return text_[at_++].unicode(); }
+
+private:
+    QStringView text_;
+    qsizetype at_ = 0;
+};
 } // namespace
 
-int compareSortForm(QStringView text, QStringView form)
+bool hasKey(const ContactRecord &record, QStringView key)
 {
-    SortFormReader reader(text);
-    for (const QChar f : form) {
-        if (reader.atEnd())
-            return -1;
-        const char16_t c = reader.next();
-        if (c != f.unicode())
-            return c < f.unicode() ? -1 : 1;
-    }
-    return reader.atEnd() ? 0 : 1;
+    return compareRead(KeyReader(record), TextReader(key)) == 0;
+}
+
+bool sameKey(const ContactRecord &a, const ContactRecord &b)
+{
+    return compareRead(KeyReader(a), KeyReader(b)) == 0;
+}
+
+int compareSortForms(QStringView a, QStringView b)
+{
+    return compareRead(SortFormReader(a), SortFormReader(b));
 }

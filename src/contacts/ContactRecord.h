@@ -29,9 +29,10 @@ ContactRecord emptyContact();
 QString recordKey(const ContactRecord &record);
 QString recordKey(const QString &reading, const QString &name);
 
-// Whether the record's key is key; builds nothing, as a rewrite asks it of
-// every record.
+// Whether the record's key is key, and whether two records have one key;
+// they build nothing, as the merges ask them of every record.
 bool hasKey(const ContactRecord &record, QStringView key);
+bool sameKey(const ContactRecord &a, const ContactRecord &b);
 
 // The form of a name or reading by which the list is ordered: runs of
 // half-width blanks become full-width blanks, the ends trimmed.
@@ -40,5 +41,5 @@ QString sortForm(const QString &text);
 // Ordinal comparison by UTF-16 code units: negative, zero or positive.
 int compareOrdinal(const QString &a, const QString &b);
 
-// compareOrdinal(sortForm(text), form), without building the sort form.
-int compareSortForm(QStringView text, QStringView form);
+// compareOrdinal(sortForm(a), sortForm(b)), without building sort forms.
+int compareSortForms(QStringView a, QStringView b);

@@ -63,8 +63,8 @@ QList<ContactRecord> mergeEdited(const QList<ContactRecord> &list, const Contact
             ++j;
             continue;
         }
-        const int byReading = compareSortForm(r[ReadingField], newReading);
-        const bool sortsAfter = byReading > 0 || (byReading == 0 && compareSortForm(r[NameField], newName) > 0);
+        const int byReading = compareSortForms(r[ReadingField], newReading);
+        const bool sortsAfter = byReading > 0 || (byReading == 0 && compareSortForms(r[NameField], newName) > 0);
         if (sortsAfter) {
             // r is taken again as a record that comes after the edited one.
             out.append(withHalfBlanks(edited));
