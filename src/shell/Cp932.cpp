@@ -5,6 +5,7 @@
 #include <QVarLengthArray>
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -24,6 +25,20 @@ namespace {
 // converter call over the whole text, with exactly ICU's mapping.
 constexpr char16_t kUnknown = 0xFFFF; // not asked yet (U+FFFF is no character of the code page)
 constexpr char16_t kInvalid = 0xFFFE; // no character
+
+// Threads may decode or encode at once: an entry is read and filled in
+// whole, and any two threads that fill it fill in the same answer.
+template <typename T>
+T load(T &entry)
+{
+    return std::atomic_ref<T>(entry).load(std::memory_order_relaxed);
+}
+
+template <typename T>
+void store(T &entry, T value)
+{
+    std::atomic_ref<T>(entry).store(value, std::memory_order_relaxed);
+}
 
 bool isLeadByte(uchar b)
 {
@@ -125,16 +140,16 @@ qsizetype decodeInto(QByteArrayView bytes, char16_t *out)
             if (p + 1 == end)
                 return -1; // cut off at the end
             const quint16 code = quint16((b << 8) | p[1]);
-            c = table.pair[code];
+            c = load(table.pair[code]);
             if (c == kUnknown)
-                c = table.pair[code] = askDecoder(QByteArrayView(reinterpret_cast<const char *>(p), 2));
+                store(table.pair[code], c = askDecoder(QByteArrayView(reinterpret_cast<const char *>(p), 2)));
             p += 2;
         } else {
             if (b == 0)
                 return -1; // NUL is no text
-            c = table.single[b];
+            c = load(table.single[b]);
             if (c == kUnknown)
-                c = table.single[b] = askDecoder(QByteArrayView(reinterpret_cast<const char *>(p), 1));
+                store(table.single[b], c = askDecoder(QByteArrayView(reinterpret_cast<const char *>(p), 1)));
             ++p;
         }
         if (c == kInvalid)
@@ -170,9 +185,9 @@ qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)
         }
         if (qc.isSurrogate())
             return -1; // the code page has nothing outside the BMP
-        quint32 code = table[c];
+        quint32 code = load(table[c]);
         if (code == 0)
-            code = table[c] = askEncoder(c);
+            store(table[c], code = askEncoder(c));
         if (code == kNoCode)
             return -1;
         if ((code >> 24) == 2)

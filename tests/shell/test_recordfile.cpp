@@ -149,6 +149,37 @@ private slots:
         QCOMPARE(data.read(QStringLiteral("f")), QByteArray("a  b c\r\nd\r\n"));
     }
 
+    // A long list is encoded in two halves at once: the bytes are those of
+    // its records one after the other, and a character without a code in
+    // either half refuses the whole list.
+    void longListEncodesAsItsRecordsInOrder_data()
+    {
+        QTest::addColumn<int>("unencodableAt");
+        QTest::newRow("all encodable") << -1;
+        QTest::newRow("first half") << 10;
+        QTest::newRow("second half") << 4990;
+        QTest::newRow("last record") << 4999;
+    }
+    void longListEncodesAsItsRecordsInOrder()
+    {
+        QFETCH(int, unencodableAt);
+        QList<QStringList> records;
+        QByteArray expected;
+        for (int i = 0; i < 5000; ++i) {
+            records.append({QStringLiteral("山田 %1").arg(i), i % 7 ? QStringLiteral("ﾔﾏﾀﾞ\r\n") : QString()});
+            expected += encodeRecords({records.last()});
+        }
+        if (unencodableAt >= 0)
+            records[unencodableAt][1] = QString::fromUcs4(U"😀");
+        try {
+            QCOMPARE(encodeRecords(records), expected);
+            QCOMPARE(unencodableAt, -1);
+        } catch (const AppError &e) {
+            QVERIFY(unencodableAt >= 0);
+            QCOMPARE(e.number, 1002);
+        }
+    }
+
     void unencodableValueWritesNothing()
     {
         ScratchData data;
