@@ -133,12 +133,8 @@ QColor ContactGridModel::background(int row, int col) const
     return rgb ? QColor::fromRgb(rgb) : QColor();
 }
 
-void ContactGridModel::changed(int row, int col)
+void ContactGridModel::announce(int row, int col)
 {
-    if (suspended_) {
-        cellsChanged_ = true;
-        return;
-    }
     if (row == 0)
         emit headerDataChanged(Qt::Horizontal, col - 1, col - 1);
     else if (col == 0)

@@ -47,10 +47,7 @@ public:
             headings_[col] = text;
         else
             cells_[at(row, col)] = text;
-        if (suspended_)
-            cellsChanged_ = true;
-        else
-            changed(row, col);
+        changed(row, col);
     }
     QColor background(int row, int col) const; // invalid: the normal colour
     // 0: the normal colour. Inline: a search paints 200000 cells at a time.
@@ -59,10 +56,7 @@ public:
         if (row < 1 || row >= gridRows() || col < 0 || col >= gridCols())
             throwNoSuchCell();
         colors_[at(row, col)] = color;
-        if (suspended_)
-            cellsChanged_ = true;
-        else
-            changed(row, col);
+        changed(row, col);
     }
 
     // While suspended, changes are kept and announced at once on resume.
@@ -72,7 +66,15 @@ public:
 private:
     // Where a data row's cell lies in cells_ and colors_.
     std::size_t at(int row, int col) const { return std::size_t(row - 1) * std::size_t(gridCols()) + std::size_t(col); }
-    void changed(int row, int col);
+    // Inline for the same reason: while suspended, a change is only noted.
+    void changed(int row, int col)
+    {
+        if (suspended_)
+            cellsChanged_ = true;
+        else
+            announce(row, col);
+    }
+    void announce(int row, int col);
 
     QStringList headings_;
     // The data rows' cells row by row, grid columns 0 .. cols - 1 each: one

@@ -18,63 +18,20 @@ void Pf_WorkClear()
     WorkRecord = emptyContact();
 }
 
-QString recordKey(const QString &reading, const QString &name)
-{
-    // Every blank of either width goes, wherever it stands.
-    QString key;
-    key.reserve(reading.size() + name.size());
-    for (const QString *part : {&reading, &name})
-        for (QChar c : *part)
-            if (c != HalfBlank && c != FullBlank)
-                key.append(c);
-    return key;
-}
-
-QString recordKey(const ContactRecord &record)
-{
-    return recordKey(record.value(ReadingField), record.value(NameField));
-}
-
-QString sortForm(const QString &text)
-{
-    // Each pair of half-width blanks, taken from the left, becomes one
-    // full-width blank, then each remaining half-width blank does; blanks at
-    // the ends go.
-    if (!text.contains(HalfBlank))
-        return trimBlanks(text);
-    QString form;
-    form.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == HalfBlank) {
-            form.append(FullBlank);
-            if (i + 1 < text.size() && text[i + 1] == HalfBlank)
-                ++i;
-        } else {
-            form.append(text[i]);
-        }
-    }
-    return trimBlanks(form);
-}
-
-int compareOrdinal(const QString &a, const QString &b)
-{
-    return QString::compare(a, b, Qt::CaseSensitive);
-}
-
 namespace {
-bool isBlank(QChar c)
-{
-    return c == HalfBlank || c == FullBlank;
-}
 
-// The characters of a record's key one at a time: its reading, then its
-// name, without their blanks.
+// The characters of a key one at a time: the reading, then the name, without
+// any blank of either width, wherever it stands.
 class KeyReader {
 public:
-    explicit KeyReader(const ContactRecord &record)
-        : parts_{field(record, ReadingField), field(record, NameField)}
+    KeyReader(QStringView reading, QStringView name)
+        : parts_{reading, name}
     {
         skipBlanks();
+    }
+    explicit KeyReader(const ContactRecord &record)
+        : KeyReader(field(record, ReadingField), field(record, NameField))
+    {
     }
     bool atEnd() const { return part_ == 2; }
     char16_t next()
@@ -105,9 +62,9 @@ private:
     qsizetype at_ = 0;
 };
 
-// The characters of sortForm(text) one at a time: the blanks at the ends
-// skipped, each pair of half-width blanks and each one left over read as one
-// full-width blank. A sort form reads as itself.
+// The characters of a sort form one at a time: the blanks at the ends
+// skipped, each pair of half-width blanks taken from the left and each one
+// left over read as one full-width blank. A sort form reads as itself.
 class SortFormReader {
 public:
     explicit SortFormReader(QStringView text) : text_(text), end_(text.size())
@@ -132,6 +89,28 @@ private:
     qsizetype end_;
 };
 
+// Reads a text as it stands.
+class TextReader {
+public:
+    explicit TextReader(QStringView text) : text_(text) {}
+    bool atEnd() const { return at_ == text_.size(); }
+    char16_t next() { return text_[at_++].unicode(); }
+
+private:
+    QStringView text_;
+    qsizetype at_ = 0;
+};
+
+template <typename Reader>
+QString readAll(Reader reader, qsizetype room)
+{
+    QString text;
+    text.reserve(room);
+    while (!reader.atEnd())
+        text.append(QChar(reader.next()));
+    return text;
+}
+
 // Compares what two readers read, ordinally.
 template <typename A, typename B>
 int compareRead(A a, B b)
@@ -145,18 +124,31 @@ int compareRead(A a, B b)
     return int(!a.atEnd()) - int(!b.atEnd());
 }
 
-// Reads a text as it stands.
-class TextReader {
-public:
-    explicit TextReader(QStringView text) : text_(text) {}
-    bool atEnd() const { return at_ == text_.size(); }
-    char16_t next() { return text_[at_++].unicode(); }
-
-private:
-    QStringView text_;
-    qsizetype at_ = 0;
-};
 } // namespace
+
+QString recordKey(const QString &reading, const QString &name)
+{
+    return readAll(KeyReader(reading, name), reading.size() + name.size());
+}
+
+QString recordKey(const ContactRecord &record)
+{
+    return recordKey(record.value(ReadingField), record.value(NameField));
+}
+
+QString sortForm(const QString &text)
+{
+    // Without a half-width blank, the form is the trimmed text, shared when
+    // nothing is trimmed.
+    if (!text.contains(HalfBlank))
+        return trimBlanks(text);
+    return readAll(SortFormReader(text), text.size());
+}
+
+int compareOrdinal(const QString &a, const QString &b)
+{
+    return QString::compare(a, b, Qt::CaseSensitive);
+}
 
 bool hasKey(const ContactRecord &record, QStringView key)
 {

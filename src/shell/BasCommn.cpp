@@ -5,7 +5,6 @@
 
 QString CurrentFormName;
 
-static bool isBlank(QChar c) { return c == HalfBlank || c == FullBlank; }
 
 QString trimBlanks(QStringView text)
 {
@@ -85,7 +84,7 @@ bool combinesWithNeighbours(char16_t c)
 
 char16_t foldOfOne(char16_t c)
 {
-    if (c == HalfBlank || c == FullBlank)
+    if (isBlank(c))
         return kSkip;
     const QChar qc(c);
     if (qc.isSurrogate() || c == kSkip || c == kNormalise || qc.combiningClass() != 0 || combinesWithNeighbours(c))

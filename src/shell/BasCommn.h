@@ -10,6 +10,11 @@ extern QString CurrentFormName;
 constexpr QChar HalfBlank = u' ';
 constexpr QChar FullBlank = u'\u3000';
 
+constexpr bool isBlank(QChar c)
+{
+    return c == HalfBlank || c == FullBlank;
+}
+
 // Removes half-width and full-width blanks at both ends. The whole program
 // trims this way, so a value typed as one full-width blank is blank.
 QString trimBlanks(QStringView text);

@@ -78,6 +78,13 @@ qsizetype nextLineEnd(const char *bytes, qsizetype i, qsizetype end)
     return end;
 }
 
+// The temporary names beside a file: ".<name>." and six letters or digits,
+// which the start sweeps when a writer left one behind.
+QString temporaryStem(const QFileInfo &info)
+{
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + u'.';
+}
+
 struct FdCloser {
     int fd;
     ~FdCloser() { if (fd >= 0) FileOps::close(fd); }
@@ -182,7 +189,7 @@ bool RecordReader::appendLine(QStringList &record)
         throw AppError{ErrNo::BadBytes};
     const auto [offset, length] = spans_[spanIndex_++];
     const char16_t *const begin = reinterpret_cast<const char16_t *>(chunkText_.constData()) + offset;
-    if (std::all_of(begin, begin + length, [](char16_t c) { return c == HalfBlank || c == FullBlank; })) {
+    if (std::all_of(begin, begin + length, [](char16_t c) { return isBlank(c); })) {
         record.emplaceBack();
         return true;
     }
@@ -301,7 +308,7 @@ static void syncFolder(const QString &folder)
 static void putFileInPlace(const QString &path, QByteArrayView bytes, bool replace)
 {
     const QFileInfo info(path);
-    QByteArray tmpl = nativePath(info.absolutePath() + u'/' + u'.' + info.fileName() + QStringLiteral(".XXXXXX"));
+    QByteArray tmpl = nativePath(temporaryStem(info) + QStringLiteral("XXXXXX"));
     const int fd = FileOps::mkostemp(tmpl.data(), O_CLOEXEC); // mode 0600
     if (fd < 0)
         throwErrno();
@@ -378,7 +385,7 @@ static bool shareFileAs(const QString &src, const QString &dst)
     for (int i = 0; i < 6; ++i)
         suffix += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))]);
     const QFileInfo info(dst);
-    const QByteArray tmp = nativePath(info.absolutePath() + u'/' + u'.' + info.fileName() + u'.' + suffix);
+    const QByteArray tmp = nativePath(temporaryStem(info) + suffix);
     if (FileOps::link(nativePath(src).constData(), tmp.constData()) != 0)
         return false;
     try {
