@@ -107,10 +107,8 @@ void ImeReadingTracker::commitEvent(QStringView commit, int replacementLength)
     m_reconvertReading.reset();
 }
 
-void ImeReadingTracker::inputMethodEvent(QStringView preedit, QStringView commit, int replacementStart,
-                                         int replacementLength)
+void ImeReadingTracker::inputMethodEvent(QStringView preedit, QStringView commit, int replacementLength)
 {
-    Q_UNUSED(replacementStart);
     if (!commit.isEmpty()) {
         commitEvent(commit, replacementLength);
     } else if (replacementLength > 0) {

@@ -39,9 +39,9 @@ public:
     void reset(QStringView text = {});
 
     // Each QInputMethodEvent the name box receives, before the box applies
-    // it: preeditString(), commitString(), replacementStart(),
-    // replacementLength().
-    void inputMethodEvent(QStringView preedit, QStringView commit, int replacementStart = 0, int replacementLength = 0);
+    // it: preeditString(), commitString(), replacementLength(). Where the
+    // replaced text lay shows in the text change that follows.
+    void inputMethodEvent(QStringView preedit, QStringView commit, int replacementLength = 0);
 
     // The name box's whole text after every change (textChanged).
     void textChanged(QStringView text);

@@ -118,21 +118,17 @@ private slots:
     // $TESSALINE_PRINT_SAMPLE when set, to be looked at.
     void shortListOnOnePage()
     {
-        const QStringList names = {u"佐藤 翔太"_qs, u"高橋 美咲"_qs, u"渡辺 結衣"_qs, u"伊藤 大輔"_qs, u"山本 陽菜"_qs,
-                                   u"中村 悠真"_qs, u"小林 さくら"_qs, u"加藤 蓮"_qs, u"吉田 優奈"_qs, u"山田 太郎"_qs,
-                                   u"斎藤 健"_qs, u"松本 七海"_qs, u"井上 翼"_qs, u"木村 拓哉"_qs, u"林 亮"_qs,
-                                   u"清水 愛"_qs, u"山口 颯太"_qs, u"森 葵"_qs, u"池田 湊"_qs, u"橋本 陽翔"_qs,
-                                   u"阿部 凛"_qs, u"石川 悠人"_qs, u"前田 結菜"_qs, u"藤田 大和"_qs, u"小川 芽依"_qs,
-                                   u"岡田 樹"_qs, u"後藤 美桜"_qs, u"長谷川 陸"_qs, u"John Smith"_qs, u"近藤 蒼"_qs};
-        const QStringList readings = {u"さとう しょうた"_qs, u"たかはし みさき"_qs, u"わたなべ ゆい"_qs, u"いとう だいすけ"_qs, u"やまもと ひな"_qs,
-                                      u"なかむら ゆうま"_qs, u"こばやし さくら"_qs, u"かとう れん"_qs, u"よしだ ゆうな"_qs, u"やまだ たろう"_qs,
-                                      u"さいとう けん"_qs, u"まつもと ななみ"_qs, u"いのうえ つばさ"_qs, u"きむら たくや"_qs, u"はやし りょう"_qs,
-                                      u"しみず あい"_qs, u"やまぐち そうた"_qs, u"もり あおい"_qs, u"いけだ みなと"_qs, u"はしもと はると"_qs,
-                                      u"あべ りん"_qs, u"いしかわ ゆうと"_qs, u"まえだ ゆいな"_qs, u"ふじた やまと"_qs, u"おがわ めい"_qs,
-                                      u"おかだ いつき"_qs, u"ごとう みお"_qs, u"はせがわ りく"_qs, u"John Smith"_qs, u"こんどう あおい"_qs};
+        const QString people = u"佐藤 翔太/さとう しょうた,高橋 美咲/たかはし みさき,渡辺 結衣/わたなべ ゆい,伊藤 大輔/いとう だいすけ,"
+                               u"山本 陽菜/やまもと ひな,中村 悠真/なかむら ゆうま,小林 さくら/こばやし さくら,加藤 蓮/かとう れん,"
+                               u"吉田 優奈/よしだ ゆうな,山田 太郎/やまだ たろう,斎藤 健/さいとう けん,松本 七海/まつもと ななみ,"
+                               u"井上 翼/いのうえ つばさ,木村 拓哉/きむら たくや,林 亮/はやし りょう,清水 愛/しみず あい,"
+                               u"山口 颯太/やまぐち そうた,森 葵/もり あおい,池田 湊/いけだ みなと,橋本 陽翔/はしもと はると,"
+                               u"阿部 凛/あべ りん,石川 悠人/いしかわ ゆうと,前田 結菜/まえだ ゆいな,藤田 大和/ふじた やまと,"
+                               u"小川 芽依/おがわ めい,岡田 樹/おかだ いつき,後藤 美桜/ごとう みお,長谷川 陸/はせがわ りく,"
+                               u"John Smith/John Smith,近藤 蒼/こんどう あおい"_qs;
         QList<ContactRecord> contacts;
-        for (int i = 0; i < names.size(); ++i)
-            contacts.append(printed(i + 1, names[i], readings[i]));
+        for (const QString &person : people.split(u','))
+            contacts.append(printed(int(contacts.size()) + 1, person.section(u'/', 0, 0), person.section(u'/', 1, 1)));
         std::stable_sort(contacts.begin(), contacts.end(), [](const ContactRecord &a, const ContactRecord &b) {
             return compareSortForms(a[ReadingField], b[ReadingField]) < 0;
         });
