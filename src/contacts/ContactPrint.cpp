@@ -130,8 +130,10 @@ int printContacts(const QList<ContactRecord> &contacts, QPagedPaintDevice &devic
             }
             painter.setFont(textFont);
             for (int c = 0; c < 5; ++c) {
-                const QString text = textMetrics.elidedText(line.contact->value(PrintedFields[c]).trimmed(),
-                                                            Qt::ElideRight, columnWidth[c]);
+                // One line a contact: a line break in a value prints as a blank.
+                QString value = line.contact->value(PrintedFields[c]).trimmed();
+                value.replace(u'\r', u' ').replace(u'\n', u' ');
+                const QString text = textMetrics.elidedText(value, Qt::ElideRight, columnWidth[c]);
                 painter.drawText(QRect(columnX[c], y, columnWidth[c], rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
                                  text);
             }

@@ -41,3 +41,13 @@ int typeAheadRow(const QList<ContactRecord> &records, QStringView typed, int sta
     }
     return -1;
 }
+
+QString TypeAheadText::add(QStringView typed, qint64 msecs)
+{
+    m_continued = !m_text.isEmpty() && msecs - m_lastMsecs <= PauseMs && msecs >= m_lastMsecs;
+    if (!m_continued)
+        m_text.clear();
+    m_text += typed;
+    m_lastMsecs = msecs;
+    return m_text;
+}

@@ -61,6 +61,17 @@ private slots:
         QCOMPARE(typeAheadRow(list(), typed, startRow), row);
     }
 
+    void typedTextAddsUpWithinASecond()
+    {
+        TypeAheadText t;
+        QCOMPARE(t.add(u"や", 5000), u"や"_qs);
+        QVERIFY(!t.continued());
+        QCOMPARE(t.add(u"ま", 6000), u"やま"_qs);
+        QVERIFY(t.continued());
+        QCOMPARE(t.add(u"だ", 7001), u"だ"_qs);
+        QVERIFY(!t.continued());
+    }
+
     void emptyList()
     {
         QCOMPARE(typeAheadRow({}, u"あ", 0), -1);
