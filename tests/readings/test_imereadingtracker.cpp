@@ -35,21 +35,15 @@ public:
     {
         const QString arg = s.mid(2);
         switch (s[0].unicode()) {
-        case 'p': {
-            QInputMethodEvent e(arg, {});
-            QCoreApplication::sendEvent(&edit, &e);
-            break;
-        }
-        case 'c': {
-            QInputMethodEvent e;
-            e.setCommitString(arg);
-            QCoreApplication::sendEvent(&edit, &e);
-            break;
-        }
+        case 'p':
+        case 'c':
         case 'r': {
+            QInputMethodEvent e(s[0] == u'p' ? arg : QString(), {});
             const QStringList f = arg.split(u':');
-            QInputMethodEvent e;
-            e.setCommitString(f.value(2), f[0].toInt(), f[1].toInt());
+            if (s[0] == u'c')
+                e.setCommitString(arg);
+            else if (s[0] == u'r')
+                e.setCommitString(f.value(2), f[0].toInt(), f[1].toInt());
             QCoreApplication::sendEvent(&edit, &e);
             break;
         }
