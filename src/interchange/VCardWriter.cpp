@@ -1,0 +1,235 @@
+#include "interchange/VCardWriter.h"
+
+#include "interchange/FieldMap.h"
+#include "interchange/NameParts.h"
+#include "interchange/PhotoEmbedding.h"
+#include "interchange/Utf8Output.h"
+
+namespace {
+
+// A content line may hold at most 75 octets before its CR LF; a longer one
+// continues on the next line after one blank. A fold never splits a UTF-8
+// sequence or an escape.
+constexpr int kLineOctets = 75;
+
+class CardWriter {
+public:
+    explicit CardWriter(qsizetype expectedSize) : out_(expectedSize) {}
+
+    // The property name with its parameters and the colon, as ASCII.
+    void start(QByteArrayView nameAndParams)
+    {
+        put(nameAndParams.data(), nameAndParams.size(), false);
+    }
+    void ascii(QByteArrayView bytes) { put(bytes.data(), bytes.size(), false); }
+    void text(QStringView value)
+    {
+        const QByteArrayView bytes = out_.encode(value);
+        put(bytes.data(), bytes.size(), true);
+    }
+    // A value written as it is: a parameter value in quotes, a data: URI.
+    void verbatim(QStringView value)
+    {
+        const QByteArrayView bytes = out_.encode(value);
+        put(bytes.data(), bytes.size(), false);
+    }
+    void end()
+    {
+        out_.append("\r\n", 2);
+        lineOctets_ = 0;
+    }
+
+    // A whole property holding one text value; nothing for an empty value.
+    void property(QByteArrayView nameAndParams, QStringView value)
+    {
+        if (value.isEmpty())
+            return;
+        start(nameAndParams);
+        text(value);
+        end();
+    }
+
+    QByteArray take() { return out_.take(); }
+
+private:
+    void put(const char *p, qsizetype n, bool escape);
+
+    Utf8Output out_;
+    int lineOctets_ = 0;
+};
+
+void CardWriter::put(const char *p, qsizetype n, bool escape)
+{
+    // Each byte becomes at most two, and a fold of three bytes comes at most
+    // once in 71 octets.
+    char *o = out_.reserveTail(2 * n + n / 8 + 8);
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = static_cast<unsigned char>(p[i]);
+        char unit[4];
+        int unitSize = 1;
+        int consumed = 1;
+        if (b < 0x80) {
+            unit[0] = char(b);
+            if (escape) {
+                if (b == '\\' || b == ',' || b == ';') {
+                    unit[0] = '\\';
+                    unit[1] = char(b);
+                    unitSize = 2;
+                } else if (b == '\r' || b == '\n') {
+                    unit[0] = '\\';
+                    unit[1] = 'n';
+                    unitSize = 2;
+                    if (b == '\r' && i + 1 < n && p[i + 1] == '\n')
+                        consumed = 2;
+                }
+            }
+        } else {
+            unitSize = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+            if (i + unitSize > n)
+                unitSize = int(n - i);
+            for (int k = 0; k < unitSize; ++k)
+                unit[k] = p[i + k];
+            consumed = unitSize;
+        }
+        if (lineOctets_ + unitSize > kLineOctets) {
+            *o++ = '\r';
+            *o++ = '\n';
+            *o++ = ' ';
+            lineOctets_ = 1;
+        }
+        for (int k = 0; k < unitSize; ++k)
+            *o++ = unit[k];
+        lineOctets_ += unitSize;
+        i += consumed;
+    }
+    out_.commitTail(o);
+}
+
+// A SORT-AS value is a quoted list separated by commas, with no escape for
+// a comma or a quote inside a part; a reading holding one is left to the
+// X-PHONETIC properties.
+bool fitsSortAs(QStringView part)
+{
+    for (const QChar c : part) {
+        if (c == u',' || c == u'"' || c == u'^' || c.unicode() < 0x20)
+            return false;
+    }
+    return true;
+}
+
+void writeName(CardWriter &card, const ContactRecord &r, VCardVersion version)
+{
+    const QStringView name = r[NameField];
+    const QStringView reading = r[ReadingField];
+    const NameParts shown = splitForDisplay(name);
+    const NameParts phonetic = splitExactly(reading);
+
+    // FN is required even when the name is blank; it holds the name exactly.
+    card.start("FN:");
+    card.text(name);
+    card.end();
+    card.start("N");
+    if (version == VCardVersion::V4 && !reading.isEmpty() && fitsSortAs(phonetic.family)
+        && fitsSortAs(phonetic.given)) {
+        card.ascii(";SORT-AS=\"");
+        card.verbatim(phonetic.family);
+        if (!phonetic.given.isEmpty()) {
+            card.ascii(",");
+            card.verbatim(phonetic.given);
+        }
+        card.ascii("\"");
+    }
+    card.ascii(":");
+    card.text(shown.family);
+    card.ascii(";");
+    card.text(shown.given);
+    card.ascii(";;;");
+    card.end();
+    card.property("X-PHONETIC-LAST-NAME:", phonetic.family);
+    card.property("X-PHONETIC-FIRST-NAME:", phonetic.given);
+}
+
+void writePhoto(CardWriter &card, QStringView value, VCardVersion version,
+                const QString &photoFolder)
+{
+    if (value.isEmpty())
+        return;
+    const std::optional<EmbeddedPhoto> photo = embeddablePhoto(photoFolder, value);
+    if (!photo) {
+        card.property(version == VCardVersion::V3 ? "PHOTO;VALUE=uri:" : "PHOTO:", value);
+        return;
+    }
+    const QByteArray base64 = photo->bytes.toBase64();
+    if (version == VCardVersion::V3) {
+        card.start("PHOTO;ENCODING=b;TYPE=");
+        card.ascii(photo->typeName);
+        card.ascii(":");
+    } else {
+        card.start("PHOTO:data:");
+        card.ascii(photo->mediaType);
+        card.ascii(";base64,");
+    }
+    card.ascii(base64);
+    card.end();
+}
+
+void writeCard(CardWriter &card, const ContactRecord &r, VCardVersion version,
+               const QString &photoFolder)
+{
+    const bool v3 = version == VCardVersion::V3;
+    card.ascii(v3 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n" : "BEGIN:VCARD\r\nVERSION:4.0\r\n");
+    writeName(card, r, version);
+    card.property(v3 ? "TEL;TYPE=CELL:" : "TEL;TYPE=cell:", r[Tel1Field]);
+    card.property(v3 ? "TEL;TYPE=WORK:" : "TEL;TYPE=work:", r[Tel2Field]);
+    card.property(v3 ? "TEL;TYPE=FAX:" : "TEL;TYPE=fax:", r[FieldMap::FaxField]);
+    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail1Field]);
+    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail2Field]);
+    const QString &company = r[FieldMap::Affiliation1Field];
+    const QString &department = r[FieldMap::Affiliation2Field];
+    if (!company.isEmpty() || !department.isEmpty()) {
+        card.start("ORG:");
+        card.text(company);
+        if (!department.isEmpty()) {
+            card.ascii(";");
+            card.text(department);
+        }
+        card.end();
+    }
+    card.property("TITLE:", r[FieldMap::TitleField]);
+    if (!r[FieldMap::AddressField].isEmpty()) {
+        card.start("ADR:;;");
+        card.text(r[FieldMap::AddressField]);
+        card.ascii(";;;;");
+        card.end();
+    }
+    card.property("URL:", r[FieldMap::UrlField]);
+    card.property("NOTE:", r[FieldMap::CommentField]);
+    writePhoto(card, r[FieldMap::PhotoField], version, photoFolder);
+    for (const FieldMap::OwnProperty &own : FieldMap::ownProperties) {
+        if (r[own.field].isEmpty())
+            continue;
+        card.ascii(QByteArrayView(own.vcardName.data(), own.vcardName.size()));
+        card.ascii(":");
+        card.text(r[own.field]);
+        card.end();
+    }
+    card.ascii("END:VCARD\r\n");
+}
+
+} // namespace
+
+QByteArray writeVCards(const QList<ContactRecord> &contacts, VCardVersion version,
+                       const QString &photoFolder)
+{
+    qsizetype characters = 0;
+    for (const ContactRecord &r : contacts) {
+        for (const QString &value : r)
+            characters += value.size();
+    }
+    // Mostly three-byte characters, plus the property names of each card.
+    CardWriter card(characters * 3 + contacts.size() * 400);
+    for (const ContactRecord &r : contacts)
+        writeCard(card, r, version, photoFolder);
+    return card.take();
+}
