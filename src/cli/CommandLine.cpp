@@ -1,0 +1,232 @@
+#include "cli/CommandLine.h"
+
+#include "cli/MailQuery.h"
+#include "cli/WindowLauncher.h"
+#include "interchange/ContactExport.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/RecordFile.h"
+
+#include <QDir>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Messages go to standard error in Japanese, each on its own line.
+void say(const QString &message)
+{
+    const QByteArray bytes = (QStringLiteral("tessaline: ") + message + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int usageError(const QString &message)
+{
+    say(message);
+    say(QStringLiteral("使い方は「tessaline --help」で表示されます。"));
+    return ExitCode::UsageError;
+}
+
+QString describe(const AppError &error)
+{
+    return QStringLiteral("エラー %1: %2").arg(error.number).arg(errorDescription(error.number));
+}
+
+// Writes all bytes to standard output; false (and a message) when it can't.
+bool writeStandardOutput(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            say(QStringLiteral("標準出力に書き込めません（%1）")
+                    .arg(describe(AppError{errorNumberFromErrno(errno)})));
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// The whole contact list, read as the window reads it. The list file is only
+// ever replaced whole by a rename, so a reader sees the old or the new list
+// and needs no lock.
+std::optional<QList<ContactRecord>> readContactList()
+{
+    const QString path = PsLoadPass();
+    try {
+        if (!fileExists(path)) {
+            say(QStringLiteral("連絡先一覧のファイルがありません: %1").arg(path));
+            return std::nullopt;
+        }
+        return readRecords(path, FieldCount);
+    } catch (const AppError &error) {
+        say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), path));
+    } catch (const std::bad_alloc &) {
+        say(QStringLiteral("連絡先一覧を読めません（%1）: %2")
+                .arg(describe(AppError{ErrNo::OutOfMemory}), path));
+    }
+    return std::nullopt;
+}
+
+// An option's value, given as "--name value" or "--name=value".
+bool takeOptionValue(const QStringList &args, qsizetype &i, QStringView name, QString &value,
+                     bool &malformed)
+{
+    const QString &arg = args[i];
+    if (arg == name) {
+        if (i + 1 >= args.size()) {
+            malformed = true;
+            return true;
+        }
+        value = args[++i];
+        return true;
+    }
+    if (arg.startsWith(name) && arg.size() > name.size() && arg[name.size()] == u'=') {
+        value = arg.mid(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+int runExport(const QStringList &args)
+{
+    QString formatName = QStringLiteral("vcard3");
+    QString output;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        bool malformed = false;
+        if (takeOptionValue(args, i, u"--format", formatName, malformed)
+            || takeOptionValue(args, i, u"--output", output, malformed)) {
+            if (malformed)
+                return usageError(QStringLiteral("%1 の値がありません").arg(args[i]));
+            continue;
+        }
+        return usageError(QStringLiteral("export に不明な引数があります: %1").arg(args[i]));
+    }
+    const std::optional<ExportFormat> format = exportFormatFromName(formatName);
+    if (!format)
+        return usageError(QStringLiteral("不明な形式です: %1（vcard3、vcard4、csv のどれか）").arg(formatName));
+    if (args.contains(QStringLiteral("--output")) && output.isEmpty())
+        return usageError(QStringLiteral("--output にファイル名がありません"));
+
+    const std::optional<QList<ContactRecord>> contacts = readContactList();
+    if (!contacts)
+        return ExitCode::FileError;
+    QByteArray bytes;
+    try {
+        bytes = exportContacts(*contacts, *format, QDir(dataFolder()).filePath(QStringLiteral("photos")));
+    } catch (const AppError &error) {
+        say(QStringLiteral("顔写真のファイルを読めません（%1）").arg(describe(error)));
+        return ExitCode::FileError;
+    }
+    if (output.isEmpty())
+        return writeStandardOutput(bytes) ? ExitCode::Done : ExitCode::FileError;
+    try {
+        writeFileAtomically(output, bytes);
+    } catch (const AppError &error) {
+        say(QStringLiteral("書き出せません（%1）: %2").arg(describe(error), output));
+        return ExitCode::FileError;
+    }
+    return ExitCode::Done;
+}
+
+int runQuery(const QStringList &args)
+{
+    QStringList words = args;
+    if (!words.isEmpty() && words.front() == u"--")
+        words.removeFirst();
+    if (words.size() != 1)
+        return usageError(QStringLiteral("query には検索文字列を一つ指定して下さい"));
+    if (foldForSearch(words.front()).isEmpty())
+        return usageError(QStringLiteral("検索文字列を入力して下さい"));
+
+    const std::optional<QList<ContactRecord>> contacts = readContactList();
+    if (!contacts)
+        return ExitCode::FileError;
+    int addresses = 0;
+    const QString lines = mailQueryLines(*contacts, words.front(), &addresses);
+    // Mail clients show the first line as the answer's status.
+    const QString status = addresses > 0
+        ? QStringLiteral("%1 件のメールアドレスが見つかりました\n").arg(addresses)
+        : QStringLiteral("該当する連絡先はありません\n");
+    if (!writeStandardOutput((status + lines).toUtf8()))
+        return ExitCode::FileError;
+    return addresses > 0 ? ExitCode::Done : ExitCode::NothingFound;
+}
+
+// Each subcommand is one function of its arguments (those after its name);
+// a new one is one more row here and one more paragraph in the help.
+struct Subcommand {
+    QStringView name;
+    int (*run)(const QStringList &args);
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {u"export", runExport},
+    {u"query", runQuery},
+};
+
+const char kHelp[] =
+    "使い方: tessaline [サブコマンド [引数…]]\n"
+    "\n"
+    "サブコマンドがなければ連絡先一覧の画面を開きます。サブコマンドは画面を使わずに\n"
+    "データフォルダー ($XDG_DATA_HOME/Tessaline/Data) の連絡先一覧を扱います。\n"
+    "\n"
+    "  export [--format vcard3|vcard4|csv] [--output ファイル]\n"
+    "      すべての連絡先を書き出します。既定は vCard 3.0 で標準出力へ。\n"
+    "      vcard3  vCard 3.0（携帯電話や Google コンタクトが読む形式）\n"
+    "      vcard4  vCard 4.0\n"
+    "      csv     Google コンタクトの CSV（UTF-8、BOM 付き）\n"
+    "      --output を指定すると、そのファイルを一度に置き換えます。\n"
+    "\n"
+    "  query 文字列\n"
+    "      氏名・ふりがな・メール・所属先・電話番号に文字列を含む連絡先を、\n"
+    "      1 行目に件数を書いてから「メール<TAB>氏名<TAB>ふりがな」の形で\n"
+    "      出力します（mutt の query_command 用）。空白、大文字と小文字、\n"
+    "      文字の幅、ひらがなとカタカナの違いは無視します。\n"
+    "\n"
+    "  --help     この説明を表示します\n"
+    "  --version  版を表示します\n"
+    "\n"
+    "終了コード: 0 完了、1 該当なし、2 使い方の誤り、3 拒否、4 ファイルのエラー\n";
+
+} // namespace
+
+int runCommandLine(int argc, char *argv[])
+{
+    // No subcommand, or only the window's own options (-platform, -style …).
+    if (argc < 2 || (argv[1][0] == '-' && qstrcmp(argv[1], "--help") != 0
+                     && qstrcmp(argv[1], "-h") != 0 && qstrcmp(argv[1], "--version") != 0))
+        return execWindowProgram(argv);
+
+    QStringList args;
+    args.reserve(argc - 2);
+    for (int i = 2; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    const QString command = QString::fromLocal8Bit(argv[1]);
+
+    if (command == u"--help" || command == u"-h") {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("--help に引数は要りません"));
+        return writeStandardOutput(kHelp) ? ExitCode::Done : ExitCode::FileError;
+    }
+    if (command == u"--version") {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("--version に引数は要りません"));
+        return writeStandardOutput("tessaline " TESSALINE_VERSION "\n") ? ExitCode::Done
+                                                                       : ExitCode::FileError;
+    }
+    for (const Subcommand &sub : kSubcommands) {
+        if (command == sub.name)
+            return sub.run(args);
+    }
+    return usageError(QStringLiteral("不明なサブコマンドです: %1").arg(command));
+}
