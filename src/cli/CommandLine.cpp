@@ -3,6 +3,7 @@
 #include "cli/MailQuery.h"
 #include "cli/WindowLauncher.h"
 #include "interchange/ContactExport.h"
+#include "interchange/FieldMap.h"
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
@@ -56,25 +57,32 @@ bool writeStandardOutput(QByteArrayView bytes)
     return true;
 }
 
-// The whole contact list, read as the window reads it. The list file is only
-// ever replaced whole by a rename, so a reader sees the old or the new list
-// and needs no lock.
-std::optional<QList<ContactRecord>> readContactList()
+// Reads the contact list through once, handing each contact to take. The
+// list file is only ever replaced whole by a rename, so a reader sees the
+// old or the new list and needs no lock. False, after a message, when the
+// list can't be read.
+template <typename Take>
+bool scanContactList(quint32 wantedFields, Take take)
 {
     const QString path = PsLoadPass();
     try {
         if (!fileExists(path)) {
             say(QStringLiteral("連絡先一覧のファイルがありません: %1").arg(path));
-            return std::nullopt;
+            return false;
         }
-        return readRecords(path, FieldCount);
+        RecordScanner scanner(path, FieldCount, wantedFields);
+        while (scanner.next()) {
+            if (!take(scanner))
+                return false;
+        }
+        return true;
     } catch (const AppError &error) {
         say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), path));
     } catch (const std::bad_alloc &) {
         say(QStringLiteral("連絡先一覧を読めません（%1）: %2")
                 .arg(describe(AppError{ErrNo::OutOfMemory}), path));
     }
-    return std::nullopt;
+    return false;
 }
 
 // An option's value, given as "--name value" or "--name=value".
@@ -117,20 +125,40 @@ int runExport(const QStringList &args)
     if (args.contains(QStringLiteral("--output")) && output.isEmpty())
         return usageError(QStringLiteral("--output にファイル名がありません"));
 
-    const std::optional<QList<ContactRecord>> contacts = readContactList();
-    if (!contacts)
+    // Standard output gets the export in pieces through one reused buffer; a
+    // file gets it whole, as it replaces the old file in one rename.
+    constexpr qsizetype kPiece = 256 * 1024;
+    const bool toFile = !output.isEmpty();
+    std::optional<ContactExporter> exporter;
+    const bool read = scanContactList(~0u, [&](const RecordScanner &scanner) {
+        if (!exporter)
+            exporter.emplace(*format, QDir(dataFolder()).filePath(QStringLiteral("photos")),
+                             toFile ? scanner.fileSize() * 2 : 2 * kPiece);
+        ContactFields fields;
+        for (int i = 0; i < FieldCount; ++i)
+            fields[i] = scanner.values()[i];
+        try {
+            exporter->add(fields);
+        } catch (const AppError &error) {
+            say(QStringLiteral("顔写真のファイルを読めません（%1）: %2")
+                    .arg(describe(error), fields[FieldMap::PhotoField].toString()));
+            return false;
+        }
+        if (!toFile && exporter->written().size() >= kPiece) {
+            if (!writeStandardOutput(exporter->written()))
+                return false;
+            exporter->clearWritten();
+        }
+        return true;
+    });
+    if (!read)
         return ExitCode::FileError;
-    QByteArray bytes;
+    if (!exporter) // an empty list: a CSV still has its header
+        exporter.emplace(*format, QString());
+    if (!toFile)
+        return writeStandardOutput(exporter->written()) ? ExitCode::Done : ExitCode::FileError;
     try {
-        bytes = exportContacts(*contacts, *format, QDir(dataFolder()).filePath(QStringLiteral("photos")));
-    } catch (const AppError &error) {
-        say(QStringLiteral("顔写真のファイルを読めません（%1）").arg(describe(error)));
-        return ExitCode::FileError;
-    }
-    if (output.isEmpty())
-        return writeStandardOutput(bytes) ? ExitCode::Done : ExitCode::FileError;
-    try {
-        writeFileAtomically(output, bytes);
+        writeFileAtomically(output, exporter->written());
     } catch (const AppError &error) {
         say(QStringLiteral("書き出せません（%1）: %2").arg(describe(error), output));
         return ExitCode::FileError;
@@ -145,21 +173,23 @@ int runQuery(const QStringList &args)
         words.removeFirst();
     if (words.size() != 1)
         return usageError(QStringLiteral("query には検索文字列を一つ指定して下さい"));
-    if (foldForSearch(words.front()).isEmpty())
+    MailQuery query(words.front());
+    if (!query.valid())
         return usageError(QStringLiteral("検索文字列を入力して下さい"));
 
-    const std::optional<QList<ContactRecord>> contacts = readContactList();
-    if (!contacts)
+    const bool read = scanContactList(MailQuery::fieldsLookedAt, [&](const RecordScanner &scanner) {
+        query.add(scanner.values());
+        return true;
+    });
+    if (!read)
         return ExitCode::FileError;
-    int addresses = 0;
-    const QString lines = mailQueryLines(*contacts, words.front(), &addresses);
     // Mail clients show the first line as the answer's status.
-    const QString status = addresses > 0
-        ? QStringLiteral("%1 件のメールアドレスが見つかりました\n").arg(addresses)
+    const QString status = query.addressCount() > 0
+        ? QStringLiteral("%1 件のメールアドレスが見つかりました\n").arg(query.addressCount())
         : QStringLiteral("該当する連絡先はありません\n");
-    if (!writeStandardOutput((status + lines).toUtf8()))
+    if (!writeStandardOutput((status + query.lines()).toUtf8()))
         return ExitCode::FileError;
-    return addresses > 0 ? ExitCode::Done : ExitCode::NothingFound;
+    return query.addressCount() > 0 ? ExitCode::Done : ExitCode::NothingFound;
 }
 
 // Each subcommand is one function of its arguments (those after its name);

@@ -15,45 +15,54 @@ constexpr int kSearchedFields[] = {NameField,
                                    Tel2Field,
                                    FieldMap::FaxField};
 
-bool matches(const ContactRecord &r, QStringView folded)
+constexpr quint32 searchedMask()
 {
-    for (const int field : kSearchedFields) {
-        if (!r[field].isEmpty() && foldedContains(r[field], folded))
-            return true;
-    }
-    return false;
+    quint32 mask = 0;
+    for (const int field : kSearchedFields)
+        mask |= 1u << field;
+    return mask;
 }
 
-void appendColumn(QString &out, const QString &value)
+void appendColumn(QString &out, QStringView value)
 {
-    const QString trimmed = trimBlanks(value);
-    for (const QChar c : trimmed)
+    while (!value.isEmpty() && isBlank(value.front()))
+        value = value.mid(1);
+    while (!value.isEmpty() && isBlank(value.back()))
+        value.chop(1);
+    for (const QChar c : value)
         out.append(c == u'\t' || c == u'\r' || c == u'\n' ? QChar(u' ') : c);
 }
 
 } // namespace
 
-QString mailQueryLines(const QList<ContactRecord> &contacts, QStringView sought, int *addressCount)
+const quint32 MailQuery::fieldsLookedAt = searchedMask();
+
+MailQuery::MailQuery(QStringView sought) : folded_(foldForSearch(sought)) {}
+
+void MailQuery::add(const QList<QStringView> &fields)
 {
-    const QString folded = foldForSearch(sought);
-    QString out;
-    int count = 0;
-    for (const ContactRecord &r : contacts) {
-        if (folded.isEmpty() || !matches(r, folded))
-            continue;
-        for (const int mailField : {FieldMap::Mail1Field, FieldMap::Mail2Field}) {
-            if (trimBlanks(r[mailField]).isEmpty())
-                continue;
-            appendColumn(out, r[mailField]);
-            out.append(u'\t');
-            appendColumn(out, r[NameField]);
-            out.append(u'\t');
-            appendColumn(out, r[ReadingField]);
-            out.append(u'\n');
-            ++count;
-        }
+    if (folded_.isEmpty())
+        return;
+    // The searched fields are folded together, each after a NUL: folding
+    // never joins characters across a NUL, and the sought text holds none,
+    // so a hit never spans two fields. One fold a contact instead of nine.
+    searched_.clear();
+    for (const int field : kSearchedFields) {
+        searched_.append(QChar(u'\0'));
+        searched_.append(fields[field]);
     }
-    if (addressCount)
-        *addressCount = count;
-    return out;
+    if (!foldForSearch(searched_).contains(folded_))
+        return;
+    for (const int mailField : {FieldMap::Mail1Field, FieldMap::Mail2Field}) {
+        const qsizetype before = lines_.size();
+        appendColumn(lines_, fields[mailField]);
+        if (lines_.size() == before)
+            continue;
+        lines_.append(u'\t');
+        appendColumn(lines_, fields[NameField]);
+        lines_.append(u'\t');
+        appendColumn(lines_, fields[ReadingField]);
+        lines_.append(u'\n');
+        ++addresses_;
+    }
 }

@@ -89,7 +89,7 @@ void CsvRow::field(QStringView value)
     out_.commitTail(o);
 }
 
-void writeRow(CsvRow &row, const ContactRecord &r)
+void writeRow(CsvRow &row, const ContactFields &r)
 {
     const NameParts name = splitExactly(r[NameField]);
     const NameParts reading = splitExactly(r[ReadingField]);
@@ -122,7 +122,7 @@ void writeRow(CsvRow &row, const ContactRecord &r)
     row.label(r[FieldMap::UrlField], "Profile");
     row.field(r[FieldMap::UrlField]);
     for (const FieldMap::OwnProperty &own : FieldMap::ownProperties) {
-        const QString &value = r[own.field];
+        const QStringView value = r[own.field];
         row.field(value.isEmpty() ? QStringView() : own.customLabel);
         row.field(value);
     }
@@ -131,22 +131,18 @@ void writeRow(CsvRow &row, const ContactRecord &r)
 
 } // namespace
 
-QByteArray writeGoogleCsv(const QList<ContactRecord> &contacts)
+void writeGoogleCsvHeader(Utf8Output &out)
 {
-    qsizetype characters = 0;
-    for (const ContactRecord &r : contacts) {
-        for (const QString &value : r)
-            characters += value.size();
-    }
-    Utf8Output out(characters * 3 + contacts.size() * 160 + 1024);
     out.append("\xEF\xBB\xBF", 3);
     out.append(kHeader, qsizetype(std::strlen(kHeader)));
     for (int i = 1; i <= int(FieldMap::ownProperties.size()); ++i)
         out.append(QByteArray(",Custom Field " + QByteArray::number(i) + " - Label,Custom Field "
                               + QByteArray::number(i) + " - Value"));
     out.append("\r\n", 2);
+}
+
+void writeGoogleCsvRow(Utf8Output &out, const ContactFields &contact)
+{
     CsvRow row(out);
-    for (const ContactRecord &r : contacts)
-        writeRow(row, r);
-    return out.take();
+    writeRow(row, contact);
 }

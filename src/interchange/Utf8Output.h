@@ -22,6 +22,9 @@ public:
     // The UTF-8 bytes of text in the scratch buffer, valid until the next call.
     QByteArrayView encode(QStringView text);
 
+    QByteArrayView view() const { return QByteArrayView(out_.constData(), used_); }
+    // Forgets what was written, keeping the buffer for what comes next.
+    void clear() { used_ = 0; }
     QByteArray take();
 
 private:

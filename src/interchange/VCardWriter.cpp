@@ -5,6 +5,9 @@
 #include "interchange/PhotoEmbedding.h"
 #include "interchange/Utf8Output.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // A content line may hold at most 75 octets before its CR LF; a longer one
@@ -14,7 +17,7 @@ constexpr int kLineOctets = 75;
 
 class CardWriter {
 public:
-    explicit CardWriter(qsizetype expectedSize) : out_(expectedSize) {}
+    explicit CardWriter(Utf8Output &out) : out_(out) {}
 
     // The property name with its parameters and the colon, as ASCII.
     void start(QByteArrayView nameAndParams)
@@ -49,14 +52,22 @@ public:
         end();
     }
 
-    QByteArray take() { return out_.take(); }
-
 private:
     void put(const char *p, qsizetype n, bool escape);
 
-    Utf8Output out_;
+    Utf8Output &out_;
     int lineOctets_ = 0;
 };
+
+inline bool needsEscape(char b)
+{
+    return b == '\\' || b == ',' || b == ';' || b == '\r' || b == '\n';
+}
+
+inline bool isContinuationByte(char b)
+{
+    return (static_cast<unsigned char>(b) & 0xC0) == 0x80;
+}
 
 void CardWriter::put(const char *p, qsizetype n, bool escape)
 {
@@ -65,43 +76,43 @@ void CardWriter::put(const char *p, qsizetype n, bool escape)
     char *o = out_.reserveTail(2 * n + n / 8 + 8);
     qsizetype i = 0;
     while (i < n) {
-        const unsigned char b = static_cast<unsigned char>(p[i]);
-        char unit[4];
-        int unitSize = 1;
-        int consumed = 1;
-        if (b < 0x80) {
-            unit[0] = char(b);
-            if (escape) {
-                if (b == '\\' || b == ',' || b == ';') {
-                    unit[0] = '\\';
-                    unit[1] = char(b);
-                    unitSize = 2;
-                } else if (b == '\r' || b == '\n') {
-                    unit[0] = '\\';
-                    unit[1] = 'n';
-                    unitSize = 2;
-                    if (b == '\r' && i + 1 < n && p[i + 1] == '\n')
-                        consumed = 2;
-                }
-            }
+        // Copy the plain bytes that fit on the line in one go, ending on a
+        // character boundary.
+        const qsizetype limit = std::min(n, i + (kLineOctets - lineOctets_));
+        qsizetype j = i;
+        if (escape) {
+            while (j < limit && !needsEscape(p[j]))
+                ++j;
         } else {
-            unitSize = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-            if (i + unitSize > n)
-                unitSize = int(n - i);
-            for (int k = 0; k < unitSize; ++k)
-                unit[k] = p[i + k];
-            consumed = unitSize;
+            j = limit;
         }
-        if (lineOctets_ + unitSize > kLineOctets) {
-            *o++ = '\r';
-            *o++ = '\n';
-            *o++ = ' ';
-            lineOctets_ = 1;
+        if (j < n) {
+            while (j > i && isContinuationByte(p[j]))
+                --j;
         }
-        for (int k = 0; k < unitSize; ++k)
-            *o++ = unit[k];
-        lineOctets_ += unitSize;
-        i += consumed;
+        std::memcpy(o, p + i, size_t(j - i));
+        o += j - i;
+        lineOctets_ += int(j - i);
+        i = j;
+        if (i >= n)
+            break;
+        if (escape && needsEscape(p[i])) {
+            if (lineOctets_ + 2 > kLineOctets) {
+                std::memcpy(o, "\r\n ", 3);
+                o += 3;
+                lineOctets_ = 1;
+            }
+            *o++ = '\\';
+            *o++ = p[i] == '\r' || p[i] == '\n' ? 'n' : p[i];
+            lineOctets_ += 2;
+            // CR LF is one line break.
+            i += p[i] == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+            continue;
+        }
+        // The next character doesn't fit on this line.
+        std::memcpy(o, "\r\n ", 3);
+        o += 3;
+        lineOctets_ = 1;
     }
     out_.commitTail(o);
 }
@@ -118,7 +129,7 @@ bool fitsSortAs(QStringView part)
     return true;
 }
 
-void writeName(CardWriter &card, const ContactRecord &r, VCardVersion version)
+void writeName(CardWriter &card, const ContactFields &r, VCardVersion version)
 {
     const QStringView name = r[NameField];
     const QStringView reading = r[ReadingField];
@@ -174,7 +185,7 @@ void writePhoto(CardWriter &card, QStringView value, VCardVersion version,
     card.end();
 }
 
-void writeCard(CardWriter &card, const ContactRecord &r, VCardVersion version,
+void writeCard(CardWriter &card, const ContactFields &r, VCardVersion version,
                const QString &photoFolder)
 {
     const bool v3 = version == VCardVersion::V3;
@@ -185,8 +196,8 @@ void writeCard(CardWriter &card, const ContactRecord &r, VCardVersion version,
     card.property(v3 ? "TEL;TYPE=FAX:" : "TEL;TYPE=fax:", r[FieldMap::FaxField]);
     card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail1Field]);
     card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail2Field]);
-    const QString &company = r[FieldMap::Affiliation1Field];
-    const QString &department = r[FieldMap::Affiliation2Field];
+    const QStringView company = r[FieldMap::Affiliation1Field];
+    const QStringView department = r[FieldMap::Affiliation2Field];
     if (!company.isEmpty() || !department.isEmpty()) {
         card.start("ORG:");
         card.text(company);
@@ -219,17 +230,9 @@ void writeCard(CardWriter &card, const ContactRecord &r, VCardVersion version,
 
 } // namespace
 
-QByteArray writeVCards(const QList<ContactRecord> &contacts, VCardVersion version,
-                       const QString &photoFolder)
+void writeVCard(Utf8Output &out, const ContactFields &contact, VCardVersion version,
+                const QString &photoFolder)
 {
-    qsizetype characters = 0;
-    for (const ContactRecord &r : contacts) {
-        for (const QString &value : r)
-            characters += value.size();
-    }
-    // Mostly three-byte characters, plus the property names of each card.
-    CardWriter card(characters * 3 + contacts.size() * 400);
-    for (const ContactRecord &r : contacts)
-        writeCard(card, r, version, photoFolder);
-    return card.take();
+    CardWriter card(out);
+    writeCard(card, contact, version, photoFolder);
 }
