@@ -23,14 +23,21 @@ constexpr quint32 searchedMask()
     return mask;
 }
 
+bool isBlankOrBreak(QChar c)
+{
+    return isBlank(c) || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// A value as one column: tabs and line breaks become blanks, and blanks at
+// the ends go.
 void appendColumn(QString &out, QStringView value)
 {
-    while (!value.isEmpty() && isBlank(value.front()))
+    while (!value.isEmpty() && isBlankOrBreak(value.front()))
         value = value.mid(1);
-    while (!value.isEmpty() && isBlank(value.back()))
+    while (!value.isEmpty() && isBlankOrBreak(value.back()))
         value.chop(1);
     for (const QChar c : value)
-        out.append(c == u'\t' || c == u'\r' || c == u'\n' ? QChar(u' ') : c);
+        out.append(isBlankOrBreak(c) && !isBlank(c) ? QChar(u' ') : c);
 }
 
 } // namespace
