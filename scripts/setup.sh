@@ -9,7 +9,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   fonts-noto-cjk imagemagick
-  appstream desktop-file-utils
+  appstream desktop-file-utils lintian
 )
 
 missing=()
