@@ -5,20 +5,18 @@
 
 namespace {
 
-constexpr int kSearchedFields[] = {NameField,
-                                   ReadingField,
-                                   FieldMap::Mail1Field,
-                                   FieldMap::Mail2Field,
-                                   FieldMap::Affiliation1Field,
-                                   FieldMap::Affiliation2Field,
-                                   Tel1Field,
-                                   Tel2Field,
+// The affiliations are searched apart (see affiliations_).
+constexpr int kSearchedFields[] = {NameField,          ReadingField, FieldMap::Mail1Field,
+                                   FieldMap::Mail2Field, Tel1Field,   Tel2Field,
                                    FieldMap::FaxField};
+constexpr int kAffiliationFields[] = {FieldMap::Affiliation1Field, FieldMap::Affiliation2Field};
 
 constexpr quint32 searchedMask()
 {
     quint32 mask = 0;
     for (const int field : kSearchedFields)
+        mask |= 1u << field;
+    for (const int field : kAffiliationFields)
         mask |= 1u << field;
     return mask;
 }
@@ -46,6 +44,18 @@ const quint32 MailQuery::fieldsLookedAt = searchedMask();
 
 MailQuery::MailQuery(QStringView sought) : folded_(foldForSearch(sought)) {}
 
+bool MailQuery::affiliationContains(QStringView value)
+{
+    if (value.isEmpty())
+        return false;
+    const auto known = affiliations_.find(value);
+    if (known != affiliations_.end())
+        return known->second;
+    const bool found = foldedContains(value, folded_);
+    affiliations_.emplace(value.toString(), found);
+    return found;
+}
+
 void MailQuery::add(const QList<QStringView> &fields)
 {
     if (folded_.isEmpty())
@@ -58,7 +68,9 @@ void MailQuery::add(const QList<QStringView> &fields)
         searched_.append(QChar(u'\0'));
         searched_.append(fields[field]);
     }
-    if (!foldForSearch(searched_).contains(folded_))
+    if (!foldForSearch(searched_).contains(folded_)
+        && !affiliationContains(fields[FieldMap::Affiliation1Field])
+        && !affiliationContains(fields[FieldMap::Affiliation2Field]))
         return;
     for (const int mailField : {FieldMap::Mail1Field, FieldMap::Mail2Field}) {
         const qsizetype before = lines_.size();

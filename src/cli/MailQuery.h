@@ -2,9 +2,13 @@
 
 #include "contacts/ContactRecord.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
+
+#include <functional>
+#include <unordered_map>
 
 // The answer to a mail client's address query: one line
 // "mail<TAB>name<TAB>reading" for each mail address of each contact whose
@@ -28,8 +32,19 @@ public:
     int addressCount() const { return addresses_; }
 
 private:
+    bool affiliationContains(QStringView value);
+
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(QStringView text) const { return qHash(text); }
+    };
+
     QString folded_;
     QString searched_; // reused from contact to contact
+    // Whether each affiliation seen so far holds the sought text: many
+    // contacts share a company, and its name ("㈱", half-width kana) is the
+    // costly kind to fold.
+    std::unordered_map<QString, bool, ViewHash, std::equal_to<>> affiliations_;
     QString lines_;
     int addresses_ = 0;
 };
