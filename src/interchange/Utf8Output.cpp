@@ -8,11 +8,9 @@ Utf8Output::Utf8Output(qsizetype expectedSize)
     out_.resize(std::max<qsizetype>(expectedSize, 256));
 }
 
-char *Utf8Output::reserveTail(qsizetype n)
+void Utf8Output::grow(qsizetype n)
 {
-    if (out_.size() - used_ < n)
-        out_.resize(std::max(2 * out_.size(), used_ + n));
-    return out_.data() + used_;
+    out_.resize(std::max(2 * out_.size(), used_ + n));
 }
 
 void Utf8Output::append(const char *bytes, qsizetype n)

@@ -12,7 +12,12 @@ public:
     explicit Utf8Output(qsizetype expectedSize);
 
     // Room for n more bytes at the end; returns where they go.
-    char *reserveTail(qsizetype n);
+    char *reserveTail(qsizetype n)
+    {
+        if (out_.size() - used_ < n) [[unlikely]]
+            grow(n);
+        return out_.data() + used_;
+    }
     void commitTail(char *end) { used_ = end - out_.data(); }
 
     void append(const char *bytes, qsizetype n);
@@ -28,6 +33,8 @@ public:
     QByteArray take();
 
 private:
+    void grow(qsizetype n);
+
     QByteArray out_;
     qsizetype used_ = 0;
     QByteArray scratch_;

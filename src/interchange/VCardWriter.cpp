@@ -25,11 +25,7 @@ public:
         put(nameAndParams.data(), nameAndParams.size(), false);
     }
     void ascii(QByteArrayView bytes) { put(bytes.data(), bytes.size(), false); }
-    void text(QStringView value)
-    {
-        const QByteArrayView bytes = out_.encode(value);
-        put(bytes.data(), bytes.size(), true);
-    }
+    void text(QStringView value) { putText(value); }
     // A value written as it is: a parameter value in quotes, a data: URI.
     void verbatim(QStringView value)
     {
@@ -54,6 +50,7 @@ public:
 
 private:
     void put(const char *p, qsizetype n, bool escape);
+    void putText(QStringView value);
 
     Utf8Output &out_;
     int lineOctets_ = 0;
@@ -113,6 +110,65 @@ void CardWriter::put(const char *p, qsizetype n, bool escape)
         std::memcpy(o, "\r\n ", 3);
         o += 3;
         lineOctets_ = 1;
+    }
+    out_.commitTail(o);
+}
+
+// Text values, the bulk of a card, go from UTF-16 to escaped, folded UTF-8
+// in one pass.
+void CardWriter::putText(QStringView value)
+{
+    const char16_t *const s = value.utf16();
+    const qsizetype n = value.size();
+    // At most three bytes a code unit, and a fold of three bytes at most
+    // once in 71 octets.
+    char *o = out_.reserveTail(3 * n + n / 8 + 8);
+    qsizetype i = 0;
+    while (i < n) {
+        const char16_t c = s[i];
+        char unit[4];
+        int size;
+        int consumed = 1;
+        if (c < 0x80) {
+            if (needsEscape(char(c))) {
+                unit[0] = '\\';
+                unit[1] = c == u'\r' || c == u'\n' ? 'n' : char(c);
+                size = 2;
+                if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n')
+                    consumed = 2; // CR LF is one line break
+            } else {
+                unit[0] = char(c);
+                size = 1;
+            }
+        } else if (c < 0x800) {
+            unit[0] = char(0xC0 | (c >> 6));
+            unit[1] = char(0x80 | (c & 0x3F));
+            size = 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
+            const char32_t u = QChar::surrogateToUcs4(c, s[i + 1]);
+            unit[0] = char(0xF0 | (u >> 18));
+            unit[1] = char(0x80 | ((u >> 12) & 0x3F));
+            unit[2] = char(0x80 | ((u >> 6) & 0x3F));
+            unit[3] = char(0x80 | (u & 0x3F));
+            size = 4;
+            consumed = 2;
+        } else {
+            // A lone surrogate has no UTF-8 form: the replacement character.
+            const char16_t u = QChar::isSurrogate(c) ? char16_t(0xFFFD) : c;
+            unit[0] = char(0xE0 | (u >> 12));
+            unit[1] = char(0x80 | ((u >> 6) & 0x3F));
+            unit[2] = char(0x80 | (u & 0x3F));
+            size = 3;
+        }
+        if (lineOctets_ + size > kLineOctets) {
+            std::memcpy(o, "\r\n ", 3);
+            o += 3;
+            lineOctets_ = 1;
+        }
+        std::memcpy(o, unit, 4);
+        o += size;
+        lineOctets_ += size;
+        i += consumed;
     }
     out_.commitTail(o);
 }
