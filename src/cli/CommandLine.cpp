@@ -10,6 +10,7 @@
 #include "shell/RecordFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -105,6 +106,22 @@ bool takeOptionValue(const QStringList &args, qsizetype &i, QStringView name, QS
     return false;
 }
 
+// Whether path names one of the program's own data files, which an export
+// must never replace.
+bool isDataFile(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty() || folder != QFileInfo(dataFolder()).canonicalFilePath())
+        return false;
+    for (const QString &own : {PsLoadPass(), PsLoadBackPass(), PsImpPass(), PsExpPass(),
+                               PsMyLoadPass(), PsMyLoadBackPass(), PsMyImpPass()}) {
+        if (QFileInfo(own).fileName() == target.fileName())
+            return true;
+    }
+    return false;
+}
+
 int runExport(const QStringList &args)
 {
     QString formatName = QStringLiteral("vcard3");
@@ -118,6 +135,10 @@ int runExport(const QStringList &args)
             continue;
         }
         return usageError(QStringLiteral("export に不明な引数があります: %1").arg(args[i]));
+    }
+    if (!output.isEmpty() && isDataFile(output)) {
+        say(QStringLiteral("データフォルダーのファイルには書き出せません: %1").arg(output));
+        return ExitCode::Refused;
     }
     const std::optional<ExportFormat> format = exportFormatFromName(formatName);
     if (!format)

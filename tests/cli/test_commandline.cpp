@@ -79,6 +79,9 @@ private slots:
                                          << none << u"検索文字列を入力して下さい"_qs;
         QTest::newRow("query of two words") << true << QStringList{u"query"_qs, u"a"_qs, u"b"_qs}
                                             << ExitCode::UsageError << none << u"query"_qs;
+        QTest::newRow("output over the list itself")
+            << true << QStringList{u"export"_qs, u"--output"_qs, u"LIST"_qs} << ExitCode::Refused << none
+            << u"データフォルダーのファイルには書き出せません"_qs;
         QTest::newRow("output into a missing folder")
             << true << QStringList{u"export"_qs, u"--output"_qs, u"/nonexistent-folder/x.vcf"_qs}
             << ExitCode::FileError << none << u"書き出せません"_qs;
@@ -93,12 +96,15 @@ private slots:
         ScratchData data;
         if (withList)
             data.write(u"load.txt"_qs, recordBytes({yamada()}));
+        args.replaceInStrings(u"LIST"_qs, data.path(u"load.txt"_qs));
         const Run run = runTessaline(args);
         QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
         QVERIFY2(run.out.contains(inOutput), qPrintable(run.out));
         QVERIFY2(run.err.contains(inErrors), qPrintable(run.err));
         if (inErrors.isEmpty())
             QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        if (withList) // nothing ever changes the list
+            QCOMPARE(data.read(u"load.txt"_qs), recordBytes({yamada()}));
     }
 
     void helpLeavesImportOut()
