@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -136,15 +137,18 @@ int runExport(const QStringList &args)
         }
         return usageError(QStringLiteral("export に不明な引数があります: %1").arg(args[i]));
     }
-    if (!output.isEmpty() && isDataFile(output)) {
-        say(QStringLiteral("データフォルダーのファイルには書き出せません: %1").arg(output));
-        return ExitCode::Refused;
-    }
     const std::optional<ExportFormat> format = exportFormatFromName(formatName);
     if (!format)
         return usageError(QStringLiteral("不明な形式です: %1（vcard3、vcard4、csv のどれか）").arg(formatName));
-    if (args.contains(QStringLiteral("--output")) && output.isEmpty())
+    const bool outputGiven = std::any_of(args.cbegin(), args.cend(), [](const QString &arg) {
+        return arg.startsWith(QStringLiteral("--output"));
+    });
+    if (outputGiven && output.isEmpty())
         return usageError(QStringLiteral("--output にファイル名がありません"));
+    if (outputGiven && isDataFile(output)) {
+        say(QStringLiteral("データフォルダーのファイルには書き出せません: %1").arg(output));
+        return ExitCode::Refused;
+    }
 
     // Standard output gets the export in pieces through one reused buffer; a
     // file gets it whole, as it replaces the old file in one rename.

@@ -79,6 +79,8 @@ private slots:
                                          << none << u"検索文字列を入力して下さい"_qs;
         QTest::newRow("query of two words") << true << QStringList{u"query"_qs, u"a"_qs, u"b"_qs}
                                             << ExitCode::UsageError << none << u"query"_qs;
+        QTest::newRow("output without a file name") << true << QStringList{u"export"_qs, u"--output="_qs}
+                                                    << ExitCode::UsageError << none << u"--output"_qs;
         QTest::newRow("output over the list itself")
             << true << QStringList{u"export"_qs, u"--output"_qs, u"LIST"_qs} << ExitCode::Refused << none
             << u"データフォルダーのファイルには書き出せません"_qs;
