@@ -40,6 +40,14 @@ debs=("$work"/tessaline_*.deb)
 deb=${debs[0]}
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 
+echo "== lintian"
+# Neither errors nor warnings; lintian prints its own remark about root.
+lint=$(lintian "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+if grep -Eq '^(E|W):' <<<"$lint"; then
+  echo "$lint"
+  fail "lintian"
+fi
+
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-noto-cjk; do
@@ -54,6 +62,10 @@ dpkg-query -W -f='${Status}\n' tessaline | grep -q 'install ok installed' || fai
 
 echo "== checking the installed files"
 expected=(/usr/bin/tessaline
+          /usr/libexec/tessaline/tessaline-window
+          /usr/share/man/man1/tessaline.1.gz
+          /usr/share/doc/tessaline/copyright
+          /usr/share/doc/tessaline/changelog.Debian.gz
           "/usr/share/applications/$app_id.desktop"
           "/usr/share/metainfo/$app_id.metainfo.xml"
           "/usr/share/icons/hicolor/scalable/apps/$app_id.svg")
@@ -70,10 +82,18 @@ for size in 16 22 24 32 48 64 128 256; do
   [ "$got" = "${size}x${size}" ] || fail "the ${size}x${size} icon is $got"
 done
 [ -x /usr/bin/tessaline ] || fail "/usr/bin/tessaline isn't executable"
-if ldd /usr/bin/tessaline | grep -q 'not found'; then
-  ldd /usr/bin/tessaline
-  fail "a library of the program is missing"
+for program in /usr/bin/tessaline /usr/libexec/tessaline/tessaline-window; do
+  if ldd "$program" | grep -q 'not found'; then
+    ldd "$program"
+    fail "a library of $program is missing"
+  fi
+done
+# The command runs without the window libraries.
+if ldd /usr/bin/tessaline | grep -Eq 'libQt6(Gui|Widgets)'; then
+  fail "/usr/bin/tessaline loads window libraries"
 fi
+/usr/bin/tessaline --version | grep -qx 'tessaline 1.0.0' || fail "tessaline --version"
+man -l /usr/share/man/man1/tessaline.1.gz >/dev/null 2>&1 || fail "the manual page"
 grep -qx 'Name\[ja\]=テッサライン' "/usr/share/applications/$app_id.desktop" || fail "no Japanese name"
 grep -qx 'Categories=Office;ContactManagement;' "/usr/share/applications/$app_id.desktop" || fail "categories"
 if command -v desktop-file-validate >/dev/null; then

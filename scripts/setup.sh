@@ -10,7 +10,7 @@ packages=(
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   fonts-noto-cjk imagemagick
   libmecab-dev unidic-mecab libphonenumber-dev poppler-utils
-  appstream desktop-file-utils
+  appstream desktop-file-utils lintian
 )
 
 missing=()

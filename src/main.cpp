@@ -1,12 +1,6 @@
-#include "shell/BasMain.h"
-#include "shell/Desktop.h"
-
-#include <QApplication>
+#include "cli/CommandLine.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tessaline"));
-    setUpDesktop(app);
-    return Main(app);
+    return runCommandLine(argc, argv);
 }

@@ -23,6 +23,20 @@ static QVariant readTwoLineRecords(const QString &path)
     }
 }
 
+// The same through the mapped scanner, which must read every file alike.
+static QVariant scanTwoLineRecords(const QString &path)
+{
+    try {
+        QStringList flat;
+        RecordScanner scanner(path, 2);
+        while (scanner.next())
+            flat << scanner.values()[0].toString() + u'|' + scanner.values()[1].toString();
+        return flat;
+    } catch (const AppError &e) {
+        return e.number;
+    }
+}
+
 class TestRecordFile : public QObject {
     Q_OBJECT
 private slots:
@@ -50,6 +64,9 @@ private slots:
         QTest::newRow("byte without a code") << QByteArray("\xA0x\r\nb\r\n") << QVariant(1001);
         QTest::newRow("cut-off character at the end") << QByteArray("a\r\nb\x82") << QVariant(1001);
         QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QVariant(1001);
+        // Longer than the sixteen bytes that the scanner looks at a time.
+        QTest::newRow("long lines") << QByteArray(40, 'p') + "\r\n" + QByteArray(17, 'q') + "\r" + "\r\n\n"
+                                    << QVariant(QStringList{QString(40, u'p') + u'|' + QString(17, u'q'), QStringLiteral("|")});
     }
     void readsLineEndsAndValues()
     {
@@ -58,6 +75,7 @@ private slots:
         ScratchData data;
         data.write(QStringLiteral("f"), bytes);
         QCOMPARE(readTwoLineRecords(data.path(QStringLiteral("f"))), expected);
+        QCOMPARE(scanTwoLineRecords(data.path(QStringLiteral("f"))), expected);
     }
 
     void crLfSplitAcrossReadChunksIsOneLineEnd()

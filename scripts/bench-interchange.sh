@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Times the tessaline command against Debian's abook on the same generated
+# contacts, side by side in one hyperfine run: the vCard 3.0 export and the
+# mail client's address query. Prints the table and each ratio with its
+# budget (export at most 1/2 of abook's time, query at most 3/4); exits 1
+# when a budget is missed.
+# Usage: scripts/bench-interchange.sh [COUNT]   (default 10000)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-10000}
+build=build-bench
+
+missing=()
+for p in hyperfine abook; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTESSALINE_BENCH=ON -DTESSALINE_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target tessaline tessaline_interchange_data >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/Tessaline/Data"
+"$build/bench/tessaline_interchange_data" "$count" "$work/Tessaline/Data/load.txt" "$work/addressbook"
+export XDG_DATA_HOME="$work"
+tessaline=$(pwd)/$build/tessaline
+query=青木
+
+hyperfine -N --warmup 5 --runs 40 --export-json "$work/result.json" \
+  -n "tessaline export --format vcard3" "$tessaline export --format vcard3" \
+  -n "abook --convert --outformat vcard" \
+     "abook --convert --informat abook --infile $work/addressbook --outformat vcard" \
+  -n "tessaline query $query" "$tessaline query $query" \
+  -n "abook --mutt-query $query" "abook --datafile $work/addressbook --mutt-query $query"
+
+/usr/bin/python3 - "$work/result.json" <<'PY'
+import json, sys
+r = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
+names = list(r)
+ok = True
+for ours, theirs, budget in ((names[0], names[1], 0.5), (names[2], names[3], 0.75)):
+    ratio = r[ours]["mean"] / r[theirs]["mean"]
+    print(f"{ours}: {r[ours]['mean']*1000:.1f} ms, {theirs}: {r[theirs]['mean']*1000:.1f} ms, "
+          f"ratio {ratio:.2f} (budget {budget})")
+    ok = ok and ratio <= budget
+sys.exit(0 if ok else 1)
+PY

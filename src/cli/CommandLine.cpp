@@ -1,0 +1,287 @@
+#include "cli/CommandLine.h"
+
+#include "cli/MailQuery.h"
+#include "cli/WindowLauncher.h"
+#include "interchange/ContactExport.h"
+#include "interchange/FieldMap.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/RecordFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Messages go to standard error in Japanese, each on its own line.
+void say(const QString &message)
+{
+    const QByteArray bytes = (QStringLiteral("tessaline: ") + message + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int usageError(const QString &message)
+{
+    say(message);
+    say(QStringLiteral("使い方は「tessaline --help」で表示されます。"));
+    return ExitCode::UsageError;
+}
+
+QString describe(const AppError &error)
+{
+    return QStringLiteral("エラー %1: %2").arg(error.number).arg(errorDescription(error.number));
+}
+
+// Writes all bytes to standard output; false (and a message) when it can't.
+bool writeStandardOutput(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            say(QStringLiteral("標準出力に書き込めません（%1）")
+                    .arg(describe(AppError{errorNumberFromErrno(errno)})));
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// Reads the contact list through once, handing each contact to take. The
+// list file is only ever replaced whole by a rename, so a reader sees the
+// old or the new list and needs no lock. False, after a message, when the
+// list can't be read.
+template <typename Take>
+bool scanContactList(quint32 wantedFields, Take take)
+{
+    const QString path = PsLoadPass();
+    try {
+        if (!fileExists(path)) {
+            say(QStringLiteral("連絡先一覧のファイルがありません: %1").arg(path));
+            return false;
+        }
+        RecordScanner scanner(path, FieldCount, wantedFields);
+        while (scanner.next()) {
+            if (!take(scanner))
+                return false;
+        }
+        return true;
+    } catch (const AppError &error) {
+        say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), path));
+    } catch (const std::bad_alloc &) {
+        say(QStringLiteral("連絡先一覧を読めません（%1）: %2")
+                .arg(describe(AppError{ErrNo::OutOfMemory}), path));
+    }
+    return false;
+}
+
+// An option's value, given as "--name value" or "--name=value".
+bool takeOptionValue(const QStringList &args, qsizetype &i, QStringView name, QString &value,
+                     bool &malformed)
+{
+    const QString &arg = args[i];
+    if (arg == name) {
+        if (i + 1 >= args.size()) {
+            malformed = true;
+            return true;
+        }
+        value = args[++i];
+        return true;
+    }
+    if (arg.startsWith(name) && arg.size() > name.size() && arg[name.size()] == u'=') {
+        value = arg.mid(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// Whether path names one of the program's own data files, which an export
+// must never replace.
+bool isDataFile(const QString &path)
+{
+    const QFileInfo target(path);
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty() || folder != QFileInfo(dataFolder()).canonicalFilePath())
+        return false;
+    for (const QString &own : {PsLoadPass(), PsLoadBackPass(), PsImpPass(), PsExpPass(),
+                               PsMyLoadPass(), PsMyLoadBackPass(), PsMyImpPass()}) {
+        if (QFileInfo(own).fileName() == target.fileName())
+            return true;
+    }
+    return false;
+}
+
+int runExport(const QStringList &args)
+{
+    QString formatName = QStringLiteral("vcard3");
+    QString output;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        bool malformed = false;
+        if (takeOptionValue(args, i, u"--format", formatName, malformed)
+            || takeOptionValue(args, i, u"--output", output, malformed)) {
+            if (malformed)
+                return usageError(QStringLiteral("%1 の値がありません").arg(args[i]));
+            continue;
+        }
+        return usageError(QStringLiteral("export に不明な引数があります: %1").arg(args[i]));
+    }
+    const std::optional<ExportFormat> format = exportFormatFromName(formatName);
+    if (!format)
+        return usageError(QStringLiteral("不明な形式です: %1（vcard3、vcard4、csv のどれか）").arg(formatName));
+    const bool outputGiven = std::any_of(args.cbegin(), args.cend(), [](const QString &arg) {
+        return arg.startsWith(QStringLiteral("--output"));
+    });
+    if (outputGiven && output.isEmpty())
+        return usageError(QStringLiteral("--output にファイル名がありません"));
+    if (outputGiven && isDataFile(output)) {
+        say(QStringLiteral("データフォルダーのファイルには書き出せません: %1").arg(output));
+        return ExitCode::Refused;
+    }
+
+    // Standard output gets the export in pieces through one reused buffer; a
+    // file gets it whole, as it replaces the old file in one rename.
+    constexpr qsizetype kPiece = 256 * 1024;
+    const bool toFile = !output.isEmpty();
+    std::optional<ContactExporter> exporter;
+    const bool read = scanContactList(~0u, [&](const RecordScanner &scanner) {
+        if (!exporter)
+            exporter.emplace(*format, QDir(dataFolder()).filePath(QStringLiteral("photos")),
+                             toFile ? scanner.fileSize() * 2 : 2 * kPiece);
+        ContactFields fields;
+        for (int i = 0; i < FieldCount; ++i)
+            fields[i] = scanner.values()[i];
+        try {
+            exporter->add(fields);
+        } catch (const AppError &error) {
+            say(QStringLiteral("顔写真のファイルを読めません（%1）: %2")
+                    .arg(describe(error), fields[FieldMap::PhotoField].toString()));
+            return false;
+        }
+        if (!toFile && exporter->written().size() >= kPiece) {
+            if (!writeStandardOutput(exporter->written()))
+                return false;
+            exporter->clearWritten();
+        }
+        return true;
+    });
+    if (!read)
+        return ExitCode::FileError;
+    if (!exporter) // an empty list: a CSV still has its header
+        exporter.emplace(*format, QString());
+    if (!toFile)
+        return writeStandardOutput(exporter->written()) ? ExitCode::Done : ExitCode::FileError;
+    try {
+        writeFileAtomically(output, exporter->written());
+    } catch (const AppError &error) {
+        say(QStringLiteral("書き出せません（%1）: %2").arg(describe(error), output));
+        return ExitCode::FileError;
+    }
+    return ExitCode::Done;
+}
+
+int runQuery(const QStringList &args)
+{
+    QStringList words = args;
+    if (!words.isEmpty() && words.front() == u"--")
+        words.removeFirst();
+    if (words.size() != 1)
+        return usageError(QStringLiteral("query には検索文字列を一つ指定して下さい"));
+    MailQuery query(words.front());
+    if (!query.valid())
+        return usageError(QStringLiteral("検索文字列を入力して下さい"));
+
+    const bool read = scanContactList(MailQuery::fieldsLookedAt, [&](const RecordScanner &scanner) {
+        query.add(scanner.values());
+        return true;
+    });
+    if (!read)
+        return ExitCode::FileError;
+    // Mail clients show the first line as the answer's status.
+    const QString status = query.addressCount() > 0
+        ? QStringLiteral("%1 件のメールアドレスが見つかりました\n").arg(query.addressCount())
+        : QStringLiteral("該当する連絡先はありません\n");
+    if (!writeStandardOutput((status + query.lines()).toUtf8()))
+        return ExitCode::FileError;
+    return query.addressCount() > 0 ? ExitCode::Done : ExitCode::NothingFound;
+}
+
+// Each subcommand is one function of its arguments (those after its name);
+// a new one is one more row here and one more paragraph in the help.
+struct Subcommand {
+    QStringView name;
+    int (*run)(const QStringList &args);
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {u"export", runExport},
+    {u"query", runQuery},
+};
+
+const char kHelp[] =
+    "使い方: tessaline [サブコマンド [引数…]]\n"
+    "\n"
+    "サブコマンドがなければ連絡先一覧の画面を開きます。サブコマンドは画面を使わずに\n"
+    "データフォルダー ($XDG_DATA_HOME/Tessaline/Data) の連絡先一覧を扱います。\n"
+    "\n"
+    "  export [--format vcard3|vcard4|csv] [--output ファイル]\n"
+    "      すべての連絡先を書き出します。既定は vCard 3.0 で標準出力へ。\n"
+    "      vcard3  vCard 3.0（携帯電話や Google コンタクトが読む形式）\n"
+    "      vcard4  vCard 4.0\n"
+    "      csv     Google コンタクトの CSV（UTF-8、BOM 付き）\n"
+    "      --output を指定すると、そのファイルを一度に置き換えます。\n"
+    "\n"
+    "  query 文字列\n"
+    "      氏名・ふりがな・メール・所属先・電話番号に文字列を含む連絡先を、\n"
+    "      1 行目に件数を書いてから「メール<TAB>氏名<TAB>ふりがな」の形で\n"
+    "      出力します（mutt の query_command 用）。空白、大文字と小文字、\n"
+    "      文字の幅、ひらがなとカタカナの違いは無視します。\n"
+    "\n"
+    "  --help     この説明を表示します\n"
+    "  --version  版を表示します\n"
+    "\n"
+    "終了コード: 0 完了、1 該当なし、2 使い方の誤り、3 拒否、4 ファイルのエラー\n";
+
+} // namespace
+
+int runCommandLine(int argc, char *argv[])
+{
+    // No subcommand, or only the window's own options (-platform, -style …).
+    if (argc < 2 || (argv[1][0] == '-' && qstrcmp(argv[1], "--help") != 0
+                     && qstrcmp(argv[1], "-h") != 0 && qstrcmp(argv[1], "--version") != 0))
+        return execWindowProgram(argv);
+
+    QStringList args;
+    args.reserve(argc - 2);
+    for (int i = 2; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    const QString command = QString::fromLocal8Bit(argv[1]);
+
+    if (command == u"--help" || command == u"-h") {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("--help に引数は要りません"));
+        return writeStandardOutput(kHelp) ? ExitCode::Done : ExitCode::FileError;
+    }
+    if (command == u"--version") {
+        if (!args.isEmpty())
+            return usageError(QStringLiteral("--version に引数は要りません"));
+        return writeStandardOutput("tessaline " TESSALINE_VERSION "\n") ? ExitCode::Done
+                                                                       : ExitCode::FileError;
+    }
+    for (const Subcommand &sub : kSubcommands) {
+        if (command == sub.name)
+            return sub.run(args);
+    }
+    return usageError(QStringLiteral("不明なサブコマンドです: %1").arg(command));
+}

@@ -1,0 +1,80 @@
+#include "interchange/ContactExport.h"
+
+#include "interchange/GoogleCsvWriter.h"
+#include "interchange/Utf8Output.h"
+#include "interchange/VCardWriter.h"
+
+std::optional<ExportFormat> exportFormatFromName(QStringView name)
+{
+    if (name == u"vcard3")
+        return ExportFormat::VCard3;
+    if (name == u"vcard4")
+        return ExportFormat::VCard4;
+    if (name == u"csv")
+        return ExportFormat::GoogleCsv;
+    return std::nullopt;
+}
+
+ContactExporter::ContactExporter(ExportFormat format, const QString &photoFolder,
+                                 qsizetype expectedBytes)
+    : format_(format), photoFolder_(photoFolder),
+      out_(std::make_unique<Utf8Output>(std::max<qsizetype>(expectedBytes, 64 * 1024)))
+{
+    if (format_ == ExportFormat::GoogleCsv)
+        writeGoogleCsvHeader(*out_);
+}
+
+ContactExporter::~ContactExporter() = default;
+
+void ContactExporter::add(const ContactFields &contact)
+{
+    switch (format_) {
+    case ExportFormat::VCard3:
+        writeVCard(*out_, contact, VCardVersion::V3, photoFolder_);
+        break;
+    case ExportFormat::VCard4:
+        writeVCard(*out_, contact, VCardVersion::V4, photoFolder_);
+        break;
+    case ExportFormat::GoogleCsv:
+        writeGoogleCsvRow(*out_, contact);
+        break;
+    }
+}
+
+void ContactExporter::add(const ContactRecord &contact)
+{
+    ContactFields fields;
+    for (int i = 0; i < FieldCount && i < contact.size(); ++i)
+        fields[i] = contact[i];
+    add(fields);
+}
+
+QByteArrayView ContactExporter::written() const
+{
+    return out_->view();
+}
+
+void ContactExporter::clearWritten()
+{
+    out_->clear();
+}
+
+QByteArray ContactExporter::take()
+{
+    return out_->take();
+}
+
+QByteArray exportContacts(const QList<ContactRecord> &contacts, ExportFormat format,
+                          const QString &photoFolder)
+{
+    qsizetype characters = 0;
+    for (const ContactRecord &r : contacts) {
+        for (const QString &value : r)
+            characters += value.size();
+    }
+    // Mostly three-byte characters, plus the property names of each contact.
+    ContactExporter exporter(format, photoFolder, characters * 3 + contacts.size() * 400);
+    for (const ContactRecord &r : contacts)
+        exporter.add(r);
+    return exporter.take();
+}

@@ -1,0 +1,294 @@
+#include "interchange/VCardWriter.h"
+
+#include "interchange/FieldMap.h"
+#include "interchange/NameParts.h"
+#include "interchange/PhotoEmbedding.h"
+#include "interchange/Utf8Output.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// A content line may hold at most 75 octets before its CR LF; a longer one
+// continues on the next line after one blank. A fold never splits a UTF-8
+// sequence or an escape.
+constexpr int kLineOctets = 75;
+
+class CardWriter {
+public:
+    explicit CardWriter(Utf8Output &out) : out_(out) {}
+
+    // The property name with its parameters and the colon, as ASCII.
+    void start(QByteArrayView nameAndParams)
+    {
+        put(nameAndParams.data(), nameAndParams.size(), false);
+    }
+    void ascii(QByteArrayView bytes) { put(bytes.data(), bytes.size(), false); }
+    void text(QStringView value) { putText(value); }
+    // A value written as it is: a parameter value in quotes, a data: URI.
+    void verbatim(QStringView value)
+    {
+        const QByteArrayView bytes = out_.encode(value);
+        put(bytes.data(), bytes.size(), false);
+    }
+    void end()
+    {
+        out_.append("\r\n", 2);
+        lineOctets_ = 0;
+    }
+
+    // A whole property holding one text value; nothing for an empty value.
+    void property(QByteArrayView nameAndParams, QStringView value)
+    {
+        if (value.isEmpty())
+            return;
+        start(nameAndParams);
+        text(value);
+        end();
+    }
+
+private:
+    void put(const char *p, qsizetype n, bool escape);
+    void putText(QStringView value);
+
+    Utf8Output &out_;
+    int lineOctets_ = 0;
+};
+
+inline bool needsEscape(char b)
+{
+    return b == '\\' || b == ',' || b == ';' || b == '\r' || b == '\n';
+}
+
+inline bool isContinuationByte(char b)
+{
+    return (static_cast<unsigned char>(b) & 0xC0) == 0x80;
+}
+
+void CardWriter::put(const char *p, qsizetype n, bool escape)
+{
+    // Each byte becomes at most two, and a fold of three bytes comes at most
+    // once in 71 octets.
+    char *o = out_.reserveTail(2 * n + n / 8 + 8);
+    qsizetype i = 0;
+    while (i < n) {
+        // Copy the plain bytes that fit on the line in one go, ending on a
+        // character boundary.
+        const qsizetype limit = std::min(n, i + (kLineOctets - lineOctets_));
+        qsizetype j = i;
+        if (escape) {
+            while (j < limit && !needsEscape(p[j]))
+                ++j;
+        } else {
+            j = limit;
+        }
+        if (j < n) {
+            while (j > i && isContinuationByte(p[j]))
+                --j;
+        }
+        std::memcpy(o, p + i, size_t(j - i));
+        o += j - i;
+        lineOctets_ += int(j - i);
+        i = j;
+        if (i >= n)
+            break;
+        if (escape && needsEscape(p[i])) {
+            if (lineOctets_ + 2 > kLineOctets) {
+                std::memcpy(o, "\r\n ", 3);
+                o += 3;
+                lineOctets_ = 1;
+            }
+            *o++ = '\\';
+            *o++ = p[i] == '\r' || p[i] == '\n' ? 'n' : p[i];
+            lineOctets_ += 2;
+            // CR LF is one line break.
+            i += p[i] == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+            continue;
+        }
+        // The next character doesn't fit on this line.
+        std::memcpy(o, "\r\n ", 3);
+        o += 3;
+        lineOctets_ = 1;
+    }
+    out_.commitTail(o);
+}
+
+// Text values, the bulk of a card, go from UTF-16 to escaped, folded UTF-8
+// in one pass.
+void CardWriter::putText(QStringView value)
+{
+    const char16_t *const s = value.utf16();
+    const qsizetype n = value.size();
+    // At most three bytes a code unit, and a fold of three bytes at most
+    // once in 71 octets.
+    char *o = out_.reserveTail(3 * n + n / 8 + 8);
+    qsizetype i = 0;
+    while (i < n) {
+        const char16_t c = s[i];
+        char unit[4];
+        int size;
+        int consumed = 1;
+        if (c < 0x80) {
+            if (needsEscape(char(c))) {
+                unit[0] = '\\';
+                unit[1] = c == u'\r' || c == u'\n' ? 'n' : char(c);
+                size = 2;
+                if (c == u'\r' && i + 1 < n && s[i + 1] == u'\n')
+                    consumed = 2; // CR LF is one line break
+            } else {
+                unit[0] = char(c);
+                size = 1;
+            }
+        } else if (c < 0x800) {
+            unit[0] = char(0xC0 | (c >> 6));
+            unit[1] = char(0x80 | (c & 0x3F));
+            size = 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
+            const char32_t u = QChar::surrogateToUcs4(c, s[i + 1]);
+            unit[0] = char(0xF0 | (u >> 18));
+            unit[1] = char(0x80 | ((u >> 12) & 0x3F));
+            unit[2] = char(0x80 | ((u >> 6) & 0x3F));
+            unit[3] = char(0x80 | (u & 0x3F));
+            size = 4;
+            consumed = 2;
+        } else {
+            // A lone surrogate has no UTF-8 form: the replacement character.
+            const char16_t u = QChar::isSurrogate(c) ? char16_t(0xFFFD) : c;
+            unit[0] = char(0xE0 | (u >> 12));
+            unit[1] = char(0x80 | ((u >> 6) & 0x3F));
+            unit[2] = char(0x80 | (u & 0x3F));
+            size = 3;
+        }
+        if (lineOctets_ + size > kLineOctets) {
+            std::memcpy(o, "\r\n ", 3);
+            o += 3;
+            lineOctets_ = 1;
+        }
+        std::memcpy(o, unit, 4);
+        o += size;
+        lineOctets_ += size;
+        i += consumed;
+    }
+    out_.commitTail(o);
+}
+
+// A SORT-AS value is a quoted list separated by commas, with no escape for
+// a comma or a quote inside a part; a reading holding one is left to the
+// X-PHONETIC properties.
+bool fitsSortAs(QStringView part)
+{
+    for (const QChar c : part) {
+        if (c == u',' || c == u'"' || c == u'^' || c.unicode() < 0x20)
+            return false;
+    }
+    return true;
+}
+
+void writeName(CardWriter &card, const ContactFields &r, VCardVersion version)
+{
+    const QStringView name = r[NameField];
+    const QStringView reading = r[ReadingField];
+    const NameParts shown = splitForDisplay(name);
+    const NameParts phonetic = splitExactly(reading);
+
+    // FN is required even when the name is blank; it holds the name exactly.
+    card.start("FN:");
+    card.text(name);
+    card.end();
+    card.start("N");
+    if (version == VCardVersion::V4 && !reading.isEmpty() && fitsSortAs(phonetic.family)
+        && fitsSortAs(phonetic.given)) {
+        card.ascii(";SORT-AS=\"");
+        card.verbatim(phonetic.family);
+        if (!phonetic.given.isEmpty()) {
+            card.ascii(",");
+            card.verbatim(phonetic.given);
+        }
+        card.ascii("\"");
+    }
+    card.ascii(":");
+    card.text(shown.family);
+    card.ascii(";");
+    card.text(shown.given);
+    card.ascii(";;;");
+    card.end();
+    card.property("X-PHONETIC-LAST-NAME:", phonetic.family);
+    card.property("X-PHONETIC-FIRST-NAME:", phonetic.given);
+}
+
+void writePhoto(CardWriter &card, QStringView value, VCardVersion version,
+                const QString &photoFolder)
+{
+    if (value.isEmpty())
+        return;
+    const std::optional<EmbeddedPhoto> photo = embeddablePhoto(photoFolder, value);
+    if (!photo) {
+        card.property(version == VCardVersion::V3 ? "PHOTO;VALUE=uri:" : "PHOTO:", value);
+        return;
+    }
+    const QByteArray base64 = photo->bytes.toBase64();
+    if (version == VCardVersion::V3) {
+        card.start("PHOTO;ENCODING=b;TYPE=");
+        card.ascii(photo->typeName);
+        card.ascii(":");
+    } else {
+        card.start("PHOTO:data:");
+        card.ascii(photo->mediaType);
+        card.ascii(";base64,");
+    }
+    card.ascii(base64);
+    card.end();
+}
+
+void writeCard(CardWriter &card, const ContactFields &r, VCardVersion version,
+               const QString &photoFolder)
+{
+    const bool v3 = version == VCardVersion::V3;
+    card.ascii(v3 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n" : "BEGIN:VCARD\r\nVERSION:4.0\r\n");
+    writeName(card, r, version);
+    card.property(v3 ? "TEL;TYPE=CELL:" : "TEL;TYPE=cell:", r[Tel1Field]);
+    card.property(v3 ? "TEL;TYPE=WORK:" : "TEL;TYPE=work:", r[Tel2Field]);
+    card.property(v3 ? "TEL;TYPE=FAX:" : "TEL;TYPE=fax:", r[FieldMap::FaxField]);
+    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail1Field]);
+    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail2Field]);
+    const QStringView company = r[FieldMap::Affiliation1Field];
+    const QStringView department = r[FieldMap::Affiliation2Field];
+    if (!company.isEmpty() || !department.isEmpty()) {
+        card.start("ORG:");
+        card.text(company);
+        if (!department.isEmpty()) {
+            card.ascii(";");
+            card.text(department);
+        }
+        card.end();
+    }
+    card.property("TITLE:", r[FieldMap::TitleField]);
+    if (!r[FieldMap::AddressField].isEmpty()) {
+        card.start("ADR:;;");
+        card.text(r[FieldMap::AddressField]);
+        card.ascii(";;;;");
+        card.end();
+    }
+    card.property("URL:", r[FieldMap::UrlField]);
+    card.property("NOTE:", r[FieldMap::CommentField]);
+    writePhoto(card, r[FieldMap::PhotoField], version, photoFolder);
+    for (const FieldMap::OwnProperty &own : FieldMap::ownProperties) {
+        if (r[own.field].isEmpty())
+            continue;
+        card.ascii(QByteArrayView(own.vcardName.data(), own.vcardName.size()));
+        card.ascii(":");
+        card.text(r[own.field]);
+        card.end();
+    }
+    card.ascii("END:VCARD\r\n");
+}
+
+} // namespace
+
+void writeVCard(Utf8Output &out, const ContactFields &contact, VCardVersion version,
+                const QString &photoFolder)
+{
+    CardWriter card(out);
+    writeCard(card, contact, version, photoFolder);
+}

@@ -1,0 +1,155 @@
+#include "ScratchData.h"
+
+#include "cli/CommandLine.h"
+#include "contacts/ContactRecord.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Run runTessaline(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(TESSALINE_BIN), args);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000))
+        return {-1, {}, {}};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+ContactRecord yamada()
+{
+    ContactRecord r = contact(u"やまだ　たろう"_qs, u"山田　太郎"_qs, u"a"_qs);
+    r[2] = u"taro@example.jp"_qs;
+    r[11] = u"\ttab@example.jp"_qs;
+    r[3] = u"ＡＢＣ商事"_qs;
+    return r;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void answersWithExitCodes_data()
+    {
+        QTest::addColumn<bool>("withList");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("inOutput");
+        QTest::addColumn<QString>("inErrors");
+        const QString none;
+        QTest::newRow("version") << false << QStringList{u"--version"_qs} << ExitCode::Done << u"tessaline 1.0.0"_qs << none;
+        QTest::newRow("help") << false << QStringList{u"--help"_qs} << ExitCode::Done << u"query 文字列"_qs << none;
+        QTest::newRow("help leaves import out until it exists")
+            << false << QStringList{u"--help"_qs} << ExitCode::Done << u"export"_qs << none;
+        QTest::newRow("unknown subcommand") << false << QStringList{u"exprot"_qs} << ExitCode::UsageError
+                                            << none << u"不明なサブコマンドです: exprot"_qs;
+        QTest::newRow("unknown format") << true << QStringList{u"export"_qs, u"--format"_qs, u"xml"_qs}
+                                        << ExitCode::UsageError << none << u"不明な形式です"_qs;
+        QTest::newRow("format without its value") << true << QStringList{u"export"_qs, u"--format"_qs}
+                                                  << ExitCode::UsageError << none << u"--format"_qs;
+        QTest::newRow("export without a list") << false << QStringList{u"export"_qs} << ExitCode::FileError
+                                               << none << u"連絡先一覧のファイルがありません"_qs;
+        QTest::newRow("export vCard 3.0") << true << QStringList{u"export"_qs} << ExitCode::Done
+                                          << u"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:山田　太郎\r\n"_qs << none;
+        QTest::newRow("export vCard 4.0") << true << QStringList{u"export"_qs, u"--format=vcard4"_qs}
+                                          << ExitCode::Done << u"VERSION:4.0\r\n"_qs << none;
+        QTest::newRow("export CSV") << true << QStringList{u"export"_qs, u"--format"_qs, u"csv"_qs}
+                                    << ExitCode::Done << u"First Name,Middle Name,Last Name,"_qs << none;
+        QTest::newRow("query by folded reading") << true << QStringList{u"query"_qs, u"ﾔﾏﾀﾞ"_qs} << ExitCode::Done
+                                                 << u"\ntaro@example.jp\t山田　太郎\tやまだ　たろう\n"_qs << none;
+        QTest::newRow("query by affiliation, tab in a value")
+            << true << QStringList{u"query"_qs, u"abc"_qs} << ExitCode::Done
+            << u"\ntab@example.jp\t山田　太郎\tやまだ　たろう\n"_qs << none;
+        QTest::newRow("query without a hit") << true << QStringList{u"query"_qs, u"すずき"_qs}
+                                             << ExitCode::NothingFound << u"該当する連絡先はありません\n"_qs << none;
+        QTest::newRow("query of blanks") << true << QStringList{u"query"_qs, u"　 "_qs} << ExitCode::UsageError
+                                         << none << u"検索文字列を入力して下さい"_qs;
+        QTest::newRow("query of two words") << true << QStringList{u"query"_qs, u"a"_qs, u"b"_qs}
+                                            << ExitCode::UsageError << none << u"query"_qs;
+        QTest::newRow("output without a file name") << true << QStringList{u"export"_qs, u"--output="_qs}
+                                                    << ExitCode::UsageError << none << u"--output"_qs;
+        QTest::newRow("output over the list itself")
+            << true << QStringList{u"export"_qs, u"--output"_qs, u"LIST"_qs} << ExitCode::Refused << none
+            << u"データフォルダーのファイルには書き出せません"_qs;
+        QTest::newRow("output into a missing folder")
+            << true << QStringList{u"export"_qs, u"--output"_qs, u"/nonexistent-folder/x.vcf"_qs}
+            << ExitCode::FileError << none << u"書き出せません"_qs;
+    }
+    void answersWithExitCodes()
+    {
+        QFETCH(bool, withList);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, inOutput);
+        QFETCH(QString, inErrors);
+        ScratchData data;
+        if (withList)
+            data.write(u"load.txt"_qs, recordBytes({yamada()}));
+        args.replaceInStrings(u"LIST"_qs, data.path(u"load.txt"_qs));
+        const Run run = runTessaline(args);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        QVERIFY2(run.out.contains(inOutput), qPrintable(run.out));
+        QVERIFY2(run.err.contains(inErrors), qPrintable(run.err));
+        if (inErrors.isEmpty())
+            QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        if (withList) // nothing ever changes the list
+            QCOMPARE(data.read(u"load.txt"_qs), recordBytes({yamada()}));
+    }
+
+    void helpLeavesImportOut()
+    {
+        QVERIFY(!runTessaline({u"--help"_qs}).out.contains(u"import"_qs));
+    }
+
+    void outputFileHoldsWhatStandardOutputGets()
+    {
+        ScratchData data;
+        QList<QStringList> records;
+        for (int i = 0; i < 300; ++i)
+            records << contact(u"よみ%1"_qs.arg(i, 4, 10, QChar(u'0')), u"名前%1"_qs.arg(i), u"t"_qs);
+        data.write(u"load.txt"_qs, recordBytes(records));
+        const QString file = data.path(u"out.vcf"_qs);
+        const Run toStdout = runTessaline({u"export"_qs});
+        QCOMPARE(toStdout.exitCode, 0);
+        QCOMPARE(toStdout.out.count(u"BEGIN:VCARD"_qs), 300);
+        QCOMPARE(runTessaline({u"export"_qs, u"--output"_qs, file}).exitCode, 0);
+        QCOMPARE(QString::fromUtf8(data.read(u"out.vcf"_qs)), toStdout.out);
+        const QString csv = data.path(u"out.csv"_qs);
+        QCOMPARE(runTessaline({u"export"_qs, u"--format=csv"_qs, u"--output="_qs + csv}).exitCode, 0);
+        QVERIFY(data.read(u"out.csv"_qs).startsWith("\xEF\xBB\xBF" "First Name,"));
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    void loadsNoWindowLibraries()
+    {
+        // The dynamic loader lists every library the program would load.
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LD_TRACE_LOADED_OBJECTS"_qs, u"1"_qs);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TESSALINE_BIN), {u"--version"_qs});
+        QVERIFY(process.waitForFinished(30000));
+        const QString libraries = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(libraries.contains(u"libQt6Core"_qs), qPrintable(libraries));
+        QVERIFY2(!libraries.contains(u"libQt6Gui"_qs), qPrintable(libraries));
+        QVERIFY2(!libraries.contains(u"libQt6Widgets"_qs), qPrintable(libraries));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_commandline.moc"

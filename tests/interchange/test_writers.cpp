@@ -1,0 +1,246 @@
+#include "ScratchData.h"
+
+#include "interchange/ContactExport.h"
+#include "interchange/NameParts.h"
+
+#include <QtTest>
+
+namespace {
+
+ContactRecord withField(int field, const QString &value)
+{
+    ContactRecord r = emptyContact();
+    r[field] = value;
+    return r;
+}
+
+QString exported(const ContactRecord &r, ExportFormat format, const QString &photos = QString())
+{
+    return QString::fromUtf8(exportContacts({r}, format, photos));
+}
+
+// The logical lines of a vCard: folds undone, CR LF removed.
+QStringList unfolded(const QByteArray &bytes)
+{
+    QByteArray joined = bytes;
+    joined.replace("\r\n ", "");
+    QStringList lines = QString::fromUtf8(joined).split(QStringLiteral("\r\n"));
+    lines.removeAll(QString());
+    return lines;
+}
+
+} // namespace
+
+class TestWriters : public QObject {
+    Q_OBJECT
+private slots:
+    void splitsNames_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("exactFamily");
+        QTest::addColumn<QString>("exactGiven");
+        QTest::addColumn<QString>("shownFamily");
+        QTest::addColumn<QString>("shownGiven");
+        QTest::newRow("full-width blank") << u"山田　太郎"_qs << u"山田"_qs << u"太郎"_qs << u"山田"_qs << u"太郎"_qs;
+        QTest::newRow("half-width blank stays whole") << u"やまだ たろう"_qs << u"やまだ たろう"_qs << QString()
+                                                      << u"やまだ"_qs << u"たろう"_qs;
+        QTest::newRow("no blank") << u"山田"_qs << u"山田"_qs << QString() << u"山田"_qs << QString();
+        QTest::newRow("blank at the start") << u"　山田"_qs << u"　山田"_qs << QString() << u"山田"_qs << QString();
+        QTest::newRow("blank at the end") << u"山田　"_qs << u"山田　"_qs << QString() << u"山田"_qs << QString();
+        QTest::newRow("two blanks") << u"山田　　太郎"_qs << u"山田"_qs << u"　太郎"_qs << u"山田"_qs << u"太郎"_qs;
+    }
+    void splitsNames()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, exactFamily);
+        QFETCH(QString, exactGiven);
+        QFETCH(QString, shownFamily);
+        QFETCH(QString, shownGiven);
+        const NameParts exact = splitExactly(value);
+        QCOMPARE(exact.family.toString(), exactFamily);
+        QCOMPARE(exact.given.toString(), exactGiven);
+        // What a reader joins gives the value back.
+        QCOMPARE(exact.given.isEmpty() ? exact.family.toString()
+                                       : exact.family.toString() + u'　' + exact.given.toString(),
+                 value);
+        const NameParts shown = splitForDisplay(value);
+        QCOMPARE(shown.family.toString(), shownFamily);
+        QCOMPARE(shown.given.toString(), shownGiven);
+    }
+
+    void escapesVCardValues_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("line3");
+        QTest::addColumn<QString>("line4");
+        QTest::newRow("backslash, comma, semicolon")
+            << 19 << u"a\\b,c;d"_qs << u"NOTE:a\\\\b\\,c\\;d"_qs << u"NOTE:a\\\\b\\,c\\;d"_qs;
+        QTest::newRow("line breaks of every kind are \\n")
+            << 19 << u"a\r\nb\nc\rd"_qs << u"NOTE:a\\nb\\nc\\nd"_qs << u"NOTE:a\\nb\\nc\\nd"_qs;
+        QTest::newRow("blanks at the ends are kept")
+            << 0 << u" 山田 "_qs << u"FN: 山田 "_qs << u"FN: 山田 "_qs;
+        QTest::newRow("address in the street component")
+            << 5 << u"東京都;千代田区"_qs << u"ADR:;;東京都\\;千代田区;;;;"_qs << u"ADR:;;東京都\\;千代田区;;;;"_qs;
+        QTest::newRow("company and department")
+            << 4 << u"営業部"_qs << u"ORG:;営業部"_qs << u"ORG:;営業部"_qs;
+        QTest::newRow("phones by type")
+            << 10 << u"03-1234"_qs << u"TEL;TYPE=WORK:03-1234"_qs << u"TEL;TYPE=work:03-1234"_qs;
+        QTest::newRow("own property") << 17 << u"2026/1/2"_qs << u"X-TESSALINE-DATE:2026/1/2"_qs
+                                      << u"X-TESSALINE-DATE:2026/1/2"_qs;
+        QTest::newRow("photo as text") << 14 << u"https://x/a,b.jpg"_qs
+                                       << u"PHOTO;VALUE=uri:https://x/a\\,b.jpg"_qs
+                                       << u"PHOTO:https://x/a\\,b.jpg"_qs;
+    }
+    void escapesVCardValues()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(QString, line3);
+        QFETCH(QString, line4);
+        const ContactRecord r = withField(field, value);
+        QVERIFY2(unfolded(exportContacts({r}, ExportFormat::VCard3, {})).contains(line3),
+                 qPrintable(exported(r, ExportFormat::VCard3)));
+        QVERIFY2(unfolded(exportContacts({r}, ExportFormat::VCard4, {})).contains(line4),
+                 qPrintable(exported(r, ExportFormat::VCard4)));
+    }
+
+    void foldsAt75OctetsOnCharacterBoundaries_data()
+    {
+        QTest::addColumn<QString>("value");
+        // Each offset puts the line's end at another byte of a character.
+        for (int ascii = 0; ascii < 4; ++ascii) {
+            QTest::addRow("kana after %d letters", ascii) << QString(ascii, u'a') + QString(60, u'あ');
+            QTest::addRow("emoji after %d letters", ascii) << QString(ascii, u'a') + QString(30, QChar()).replace(QChar(), u"😀"_qs);
+            QTest::addRow("escapes after %d letters", ascii) << QString(ascii, u'a') + QString(90, u';');
+        }
+        QTest::newRow("mixed widths") << u"ｱ１a〜😀\\,"_qs.repeated(20);
+    }
+    void foldsAt75OctetsOnCharacterBoundaries()
+    {
+        QFETCH(QString, value);
+        const QByteArray bytes = exportContacts({withField(19, value)}, ExportFormat::VCard3, {});
+        QVERIFY(bytes.endsWith("\r\n"));
+        const QList<QByteArray> lines = bytes.chopped(1).split('\n');
+        for (const QByteArray &line : lines) {
+            QVERIFY2(line.endsWith('\r'), line.constData());
+            const QByteArray content = line.chopped(1);
+            QVERIFY2(content.size() <= 75, content.constData());
+            QVERIFY2(QUtf8StringView(content).isValidUtf8(), content.constData());
+            // A fold never parts an escape from what it escapes.
+            QVERIFY2(!content.endsWith('\\') || content.endsWith("\\\\"), content.constData());
+        }
+        QString escaped = value;
+        escaped.replace(u'\\', u"\\\\"_qs).replace(u',', u"\\,"_qs).replace(u';', u"\\;"_qs);
+        QVERIFY(unfolded(bytes).contains(u"NOTE:"_qs + escaped));
+    }
+
+    void readingsAndSortAs_data()
+    {
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<QStringList>("expected3");
+        QTest::addColumn<QStringList>("expected4");
+        QTest::newRow("family and given")
+            << u"やまだ　たろう"_qs
+            << QStringList{u"X-PHONETIC-LAST-NAME:やまだ"_qs, u"X-PHONETIC-FIRST-NAME:たろう"_qs}
+            << QStringList{u"N;SORT-AS=\"やまだ,たろう\":;;;;"_qs, u"X-PHONETIC-LAST-NAME:やまだ"_qs};
+        QTest::newRow("a comma leaves SORT-AS out")
+            << u"や,まだ"_qs << QStringList{u"X-PHONETIC-LAST-NAME:や\\,まだ"_qs}
+            << QStringList{u"N:;;;;"_qs, u"X-PHONETIC-LAST-NAME:や\\,まだ"_qs};
+    }
+    void readingsAndSortAs()
+    {
+        QFETCH(QString, reading);
+        QFETCH(QStringList, expected3);
+        QFETCH(QStringList, expected4);
+        const ContactRecord r = withField(ReadingField, reading);
+        const QStringList v3 = unfolded(exportContacts({r}, ExportFormat::VCard3, {}));
+        for (const QString &line : expected3)
+            QVERIFY2(v3.contains(line), qPrintable(line));
+        const QStringList v4 = unfolded(exportContacts({r}, ExportFormat::VCard4, {}));
+        for (const QString &line : expected4)
+            QVERIFY2(v4.contains(line), qPrintable(line));
+    }
+
+    void embedsPhotosOfTheFolder_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("fileBytes");
+        QTest::addColumn<QString>("expected3");
+        const QByteArray jpeg("\xFF\xD8\xFF\xE0rest");
+        QTest::newRow("a JPEG file") << u"a.jpg"_qs << jpeg
+                                     << u"PHOTO;ENCODING=b;TYPE=JPEG:"_qs + QString::fromLatin1(jpeg.toBase64());
+        QTest::newRow("not an image") << u"a.jpg"_qs << QByteArray("text") << u"PHOTO;VALUE=uri:a.jpg"_qs;
+        QTest::newRow("a folder part is no file of the folder")
+            << u"../a.jpg"_qs << jpeg << u"PHOTO;VALUE=uri:../a.jpg"_qs;
+        QTest::newRow("missing file") << u"b.jpg"_qs << jpeg << u"PHOTO;VALUE=uri:b.jpg"_qs;
+    }
+    void embedsPhotosOfTheFolder()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, fileBytes);
+        QFETCH(QString, expected3);
+        ScratchData data;
+        QDir(data.folder()).mkdir(u"photos"_qs);
+        data.write(u"photos/a.jpg"_qs, fileBytes);
+        data.write(u"a.jpg"_qs, fileBytes);
+        const ContactRecord r = withField(14, value);
+        QVERIFY(unfolded(exportContacts({r}, ExportFormat::VCard3, data.path(u"photos"_qs)))
+                    .contains(expected3));
+    }
+
+    void quotesCsvCells_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("plain") << u"abc"_qs << u",abc,"_qs;
+        QTest::newRow("comma") << u"a,b"_qs << u",\"a,b\","_qs;
+        QTest::newRow("quote doubled") << u"say \"hi\""_qs << u",\"say \"\"hi\"\"\","_qs;
+        QTest::newRow("line break") << u"a\r\nb"_qs << u",\"a\r\nb\","_qs;
+        QTest::newRow("blank at an end") << u"　a"_qs << u",\"　a\","_qs;
+        QTest::newRow("semicolon and backslash as they are") << u"a;b\\c"_qs << u",a;b\\c,"_qs;
+    }
+    void quotesCsvCells()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, cell);
+        const QByteArray bytes = exportContacts({withField(19, value)}, ExportFormat::GoogleCsv, {});
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QString csv = QString::fromUtf8(bytes.mid(3));
+        const QStringList rows = csv.split(u"\r\n"_qs);
+        const qsizetype notes = rows[0].split(u',').indexOf(u"Notes"_qs);
+        QVERIFY(notes > 0);
+        // The cells before it are empty: the cell follows their commas.
+        const QString row = csv.mid(rows[0].size() + 2);
+        qsizetype at = -1;
+        for (qsizetype i = 0; i < notes; ++i)
+            at = row.indexOf(u',', at + 1);
+        QVERIFY2(row.mid(at).startsWith(cell), qPrintable(row.mid(at, 40)));
+    }
+
+    void csvKeepsSlotsAndCustomFields()
+    {
+        ContactRecord r = emptyContact();
+        r[NameField] = u"山田　太郎"_qs;
+        r[Tel2Field] = u"090-1"_qs;
+        r[6] = u"東京"_qs;
+        const QStringList rows =
+            QString::fromUtf8(exportContacts({r}, ExportFormat::GoogleCsv, {}).mid(3)).split(u"\r\n"_qs);
+        QCOMPARE(rows.size(), 3); // header, row, nothing after the last CR LF
+        const QStringList header = rows[0].split(u',');
+        const QStringList cells = rows[1].split(u',');
+        QCOMPARE(cells.size(), header.size());
+        const auto cell = [&](const char *name) { return cells[header.indexOf(QLatin1StringView(name))]; };
+        QCOMPARE(cell("Last Name"), u"山田"_qs);
+        QCOMPARE(cell("First Name"), u"太郎"_qs);
+        QCOMPARE(cell("Phone 1 - Value"), QString());
+        QCOMPARE(cell("Phone 2 - Label"), u"Work"_qs);
+        QCOMPARE(cell("Phone 2 - Value"), u"090-1"_qs);
+        QCOMPARE(cell("Custom Field 1 - Label"), u"最寄駅"_qs);
+        QCOMPARE(cell("Custom Field 1 - Value"), u"東京"_qs);
+        QCOMPARE(cell("Custom Field 2 - Label"), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriters)
+#include "test_writers.moc"
