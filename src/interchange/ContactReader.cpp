@@ -138,6 +138,15 @@ ReadOutcome tooMany(ReadOutcome outcome)
     return outcome;
 }
 
+QString normaliseLineBreaks(QString text)
+{
+    if (text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+    return text;
+}
+
 std::pair<QString, QString> splitAtBlank(const QString &text)
 {
     const QString trimmed = trimBlanks(text);

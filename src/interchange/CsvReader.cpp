@@ -358,6 +358,7 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
             }
             if (isPlaceholder(*value))
                 value->clear();
+            *value = normaliseLineBreaks(std::move(*value));
             blank = blank && trimBlanks(*value).isEmpty();
             values.append(*value);
         }

@@ -29,6 +29,9 @@ bool looksBinary(QByteArrayView bytes);
 ReadOutcome failed(ReadFailure failure, const QString &message);
 ReadOutcome tooMany(ReadOutcome outcome);
 
+// Line breaks inside a value become LF, whichever the file used.
+QString normaliseLineBreaks(QString text);
+
 // Splits a reading or name that came whole at its first run of blanks.
 std::pair<QString, QString> splitAtBlank(const QString &text);
 

@@ -598,7 +598,7 @@ bool VCardParser::finishCard()
         const std::optional<QString> decoded = text(p);
         if (!decoded)
             return false;
-        const QString &value = *decoded;
+        const QString value = normaliseLineBreaks(*decoded);
         if (name == "FN") {
             contact.setFullName(unescape(value));
         } else if (name == "N") {
