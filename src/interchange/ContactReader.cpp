@@ -7,6 +7,7 @@
 #include "shell/RecordFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -351,9 +352,11 @@ ReadOutcome readContactFile(const QString &path, qsizetype stopAfter)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ReadOutcome outcome = failed(ReadFailure::FileError, QString());
-        outcome.errorNumber = file.error() == QFileDevice::OpenError && !QFile::exists(path)
-            ? ErrNo::FileNotFound
-            : ErrNo::PermissionDenied;
+        const QFileInfo info(path);
+        outcome.errorNumber = !info.exists() ? ErrNo::FileNotFound
+            : info.isDir()                   ? ErrNo::PathFileAccess
+            : !info.isReadable()             ? ErrNo::PermissionDenied
+                                             : ErrNo::DeviceIo;
         outcome.message = path + QStringLiteral(" を開けません（") + errorDescription(outcome.errorNumber)
             + QStringLiteral("）");
         return outcome;

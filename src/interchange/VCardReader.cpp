@@ -59,11 +59,30 @@ QByteArray propertyName(QByteArrayView line)
     return name.toByteArray().trimmed().toUpper();
 }
 
-bool declaresQuotedPrintable(QByteArrayView line)
+// The name and parameters of a line, upper case.
+QByteArray upperHead(QByteArrayView line)
 {
     const qsizetype colon = line.indexOf(':');
-    const QByteArrayView head = colon >= 0 ? line.first(colon) : line;
-    return head.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+    return (colon >= 0 ? line.first(colon) : line).toByteArray().toUpper();
+}
+
+bool declaresQuotedPrintable(QByteArrayView line)
+{
+    return upperHead(line).contains("QUOTED-PRINTABLE");
+}
+
+bool declaresBase64(QByteArrayView line)
+{
+    const QByteArray head = upperHead(line);
+    return head.contains("BASE64") || head.contains("ENCODING=B");
+}
+
+// What an oversized line keeps: its name and parameters, so that what was
+// left out is still counted under its name.
+QByteArray headOf(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    return line.first(colon >= 0 ? colon + 1 : 0).toByteArray();
 }
 
 QByteArray unquoteParam(QByteArrayView value, bool *quoted)
@@ -333,6 +352,7 @@ ReadOutcome VCardParser::run()
     QByteArray logical;
     int logicalLine = 0;
     bool quotedPrintable = false;
+    bool base64 = false;
     bool binary = false;
     bool oversized = false;
     QByteArrayView line;
@@ -346,15 +366,17 @@ ReadOutcome VCardParser::run()
         return ok;
     };
     while (nextPhysicalLine(line)) {
-        const bool continuation = logicalLine != 0
-            && ((!line.isEmpty() && (line[0] == ' ' || line[0] == '\t'))
-                || (quotedPrintable && logical.endsWith('=')));
-        if (continuation) {
+        const bool folded = !line.isEmpty() && (line[0] == ' ' || line[0] == '\t');
+        const bool softBreak = quotedPrintable && logical.endsWith('=');
+        // Version 2.1 lets base64 lines go unindented up to a blank line;
+        // a line without a colon is no property of its own.
+        const bool base64Block = base64 && !line.isEmpty() && !line.contains(':');
+        if (logicalLine != 0 && (folded || softBreak || base64Block)) {
             QByteArrayView more = line;
-            if (!(quotedPrintable && logical.endsWith('=')))
-                more = more.sliced(1);
-            else
+            if (softBreak)
                 logical.chop(1); // the soft line break
+            else if (folded)
+                more = more.sliced(1);
             if (oversized)
                 continue;
             const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
@@ -364,7 +386,7 @@ ReadOutcome VCardParser::run()
                     return failed(ReadFailure::BadContent, error_);
                 }
                 oversized = true;
-                logical.clear();
+                logical = headOf(logical);
                 continue;
             }
             logical += more;
@@ -380,6 +402,7 @@ ReadOutcome VCardParser::run()
         const QByteArray name = propertyName(line);
         binary = isBinaryProperty(name);
         quotedPrintable = declaresQuotedPrintable(line);
+        base64 = declaresBase64(line);
         const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
         if (line.size() > bound) {
             if (!binary) {
@@ -387,8 +410,7 @@ ReadOutcome VCardParser::run()
                 return failed(ReadFailure::BadContent, error_);
             }
             oversized = true;
-            const qsizetype colon = line.indexOf(':');
-            logical = line.first(colon >= 0 ? colon + 1 : 0).toByteArray();
+            logical = headOf(line);
             continue;
         }
         logical = line.toByteArray();

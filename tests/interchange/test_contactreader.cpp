@@ -98,6 +98,11 @@ private slots:
             << phone21 << int(SourceFormat::VCard) << 1
             << QStringList{"0=鈴木 花子", "9=ｽｽﾞｷ" + fb + "ﾊﾅｺ", "reading=ｽｽﾞｷ|ﾊﾅｺ|1"} << "BDAY=1,TEL=1";
 
+        QTest::newRow("2.1 photo in an unindented block")
+            << crlf("BEGIN:VCARD\nVERSION:2.1\nFN:写真\nPHOTO;ENCODING=BASE64;TYPE=GIF:\nR0lGODlh\nAQABAAAA\n\n"
+                    "END:VCARD\n")
+            << int(SourceFormat::VCard) << 0 << QStringList{"0=写真", "reading=||0", "photo=gif:12"} << "";
+
         const QByteArray iphone = crlf(
             "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Phone//EN\nN:佐藤;花子;;;\nFN:佐藤 花子\n"
             "X-PHONETIC-FIRST-NAME:はなこ\nX-PHONETIC-LAST-NAME:さとう\nSORT-STRING:サトウ ハナコ\n"
@@ -268,10 +273,19 @@ private slots:
         QCOMPARE(outcome.contacts.size(), qsizetype(MaxContacts + 1));
     }
 
+    void leavesOutAHugePhoto_data()
+    {
+        QTest::addColumn<QByteArray>("base64");
+        QTest::newRow("one line") << QByteArray(50 * 1024 * 1024, 'A');
+        QTest::newRow("folded") << (QByteArray(74, 'A') + "\r\n ").repeated(50 * 1024 * 1024 / 74);
+        QTest::newRow("2.1 block") << (QByteArray(76, 'A') + "\r\n").repeated(50 * 1024 * 1024 / 76);
+    }
+
     void leavesOutAHugePhoto()
     {
-        const QByteArray bytes = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\r\nPHOTO;ENCODING=b;TYPE=JPEG:"
-            + QByteArray(50 * 1024 * 1024, 'A') + "\r\nNOTE:n\r\nEND:VCARD\r\n";
+        QFETCH(QByteArray, base64);
+        const QByteArray bytes = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:"
+            + base64 + "\r\n\r\nNOTE:n\r\nEND:VCARD\r\n";
         const ReadOutcome outcome = readContactBytes(bytes);
         QVERIFY2(outcome.ok(), qPrintable(outcome.message));
         QCOMPARE(outcome.contacts.size(), 1);
