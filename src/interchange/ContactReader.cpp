@@ -68,25 +68,37 @@ bool isValidUtf8(QByteArrayView bytes)
     return true;
 }
 
+namespace Detail {
+
+std::optional<TextEncoding> markedEncoding(QByteArrayView bytes, qsizetype *bomLength)
+{
+    *bomLength = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        *bomLength = 3;
+        return TextEncoding::Utf8;
+    }
+    if (bytes.startsWith("\xFF\xFE")) {
+        *bomLength = 2;
+        return TextEncoding::Utf16LE;
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        *bomLength = 2;
+        return TextEncoding::Utf16BE;
+    }
+    return std::nullopt;
+}
+
+} // namespace Detail
+
 TextEncoding detectEncoding(QByteArrayView bytes, qsizetype *bomLength)
 {
     qsizetype bom = 0;
-    TextEncoding encoding;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        bom = 3;
-        encoding = TextEncoding::Utf8;
-    } else if (bytes.startsWith("\xFF\xFE")) {
-        bom = 2;
-        encoding = TextEncoding::Utf16LE;
-    } else if (bytes.startsWith("\xFE\xFF")) {
-        bom = 2;
-        encoding = TextEncoding::Utf16BE;
-    } else {
-        encoding = isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Cp932;
-    }
+    const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
     if (bomLength)
         *bomLength = bom;
-    return encoding;
+    if (marked)
+        return *marked;
+    return isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Cp932;
 }
 
 namespace Detail {
@@ -283,13 +295,14 @@ IncomingContact ContactAssembler::finish()
 
 static ReadOutcome readContactBytesAs(QByteArrayView bytes, qsizetype stopAfter, bool *recognised)
 {
+    // Only the mark is looked at here: the readers decide the rest.
     qsizetype bom = 0;
-    const TextEncoding encoding = detectEncoding(bytes, &bom);
+    const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
     QByteArray utf8;
     QByteArrayView body = bytes.sliced(bom);
     *recognised = true;
-    if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE) {
-        utf8 = utf8FromUtf16(body, encoding);
+    if (marked == TextEncoding::Utf16LE || marked == TextEncoding::Utf16BE) {
+        utf8 = utf8FromUtf16(body, *marked);
         body = utf8;
     } else if (looksBinary(body)) {
         return failed(ReadFailure::BadContent,

@@ -14,6 +14,9 @@
 
 namespace Interchange::Detail {
 
+// The encoding a byte order mark gives, and the mark's length.
+std::optional<TextEncoding> markedEncoding(QByteArrayView bytes, qsizetype *bomLength);
+
 // The text of bytes in a known encoding (UTF-16 is never passed: such files
 // are turned into UTF-8 first). Nothing when the bytes aren't valid.
 std::optional<QString> decodeAs(QByteArrayView bytes, TextEncoding encoding);

@@ -285,8 +285,8 @@ QString component(const QStringList &parts, qsizetype i)
 
 class VCardParser {
 public:
-    VCardParser(QByteArrayView body, bool wholeFileUtf8, bool fromUtf16, qsizetype stopAfter)
-        : body_(body), wholeFileUtf8_(wholeFileUtf8), fromUtf16_(fromUtf16), stopAfter_(stopAfter)
+    VCardParser(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter)
+        : body_(body), markedUnicode_(markedUnicode), fromUtf16_(fromUtf16), stopAfter_(stopAfter)
     {
         outcome_.format = SourceFormat::VCard;
     }
@@ -305,7 +305,7 @@ private:
     QByteArrayView body_;
     qsizetype pos_ = 0;
     int lineNumber_ = 0;
-    bool wholeFileUtf8_;
+    bool markedUnicode_;    // a byte order mark said UTF-8 or UTF-16
     bool fromUtf16_;
     qsizetype stopAfter_;
     ReadOutcome outcome_;
@@ -367,7 +367,9 @@ ReadOutcome VCardParser::run()
     };
     while (nextPhysicalLine(line)) {
         const bool folded = !line.isEmpty() && (line[0] == ' ' || line[0] == '\t');
-        const bool softBreak = quotedPrintable && logical.endsWith('=');
+        // A phone may end a quoted-printable value with "=" before END.
+        const bool softBreak = quotedPrintable && logical.endsWith('=')
+            && line.trimmed().compare("END:VCARD", Qt::CaseInsensitive) != 0;
         // Version 2.1 lets base64 lines go unindented up to a blank line;
         // a line without a colon is no property of its own.
         const bool base64Block = base64 && !line.isEmpty() && !line.contains(':');
@@ -490,9 +492,17 @@ std::optional<QString> VCardParser::decodeCharset(QByteArrayView bytes, const Pr
         }
         return t;
     }
-    // No character set of its own: valid UTF-8 is UTF-8, else code page 932.
-    if ((wholeFileUtf8_ && !transformed) || isValidUtf8(bytes))
+    // No character set of its own: valid UTF-8 is UTF-8, else code page
+    // 932 unless a byte order mark said otherwise. Deciding by the value
+    // gives what deciding by the whole file gives for a file that is UTF-8
+    // throughout, and keeps a file of phones' cards readable in which only
+    // some values are in Shift_JIS.
+    if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
+    if (markedUnicode_) {
+        error(p.line, QStringLiteral("UTF-8 として読めないバイトがあります"));
+        return std::nullopt;
+    }
     if (auto t = Cp932::decode(bytes))
         return t;
     error(p.line, QStringLiteral("UTF-8 としても Shift_JIS としても読めないバイトがあります"));
@@ -704,12 +714,12 @@ bool VCardParser::finishCard()
 ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
 {
     qsizetype bom = 0;
-    const TextEncoding encoding = detectEncoding(bytes, &bom);
+    const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
     QByteArrayView body = bytes.sliced(bom);
     QByteArray utf8;
-    const bool fromUtf16 = encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
+    const bool fromUtf16 = marked == TextEncoding::Utf16LE || marked == TextEncoding::Utf16BE;
     if (fromUtf16) {
-        utf8 = utf8FromUtf16(body, encoding);
+        utf8 = utf8FromUtf16(body, *marked);
         if (utf8.isEmpty() && !body.isEmpty())
             return failed(ReadFailure::BadContent, QStringLiteral("UTF-16 として読めないバイトがあります"));
         body = utf8;
@@ -717,7 +727,7 @@ ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
         return failed(ReadFailure::BadContent,
                       QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
     }
-    VCardParser parser(body, encoding != TextEncoding::Cp932, fromUtf16, stopAfter);
+    VCardParser parser(body, marked.has_value(), fromUtf16, stopAfter);
     return parser.run();
 }
 
