@@ -15,9 +15,12 @@
 #include "shell/Cp932.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace Interchange {
 
@@ -25,30 +28,59 @@ using namespace Detail;
 
 namespace {
 
+// Whether two names are equal, ignoring the case of ASCII letters.
+bool is(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool containsNoCase(QByteArrayView text, QByteArrayView sought)
+{
+    for (qsizetype i = 0; i + sought.size() <= text.size(); ++i)
+        if (is(text.sliced(i, sought.size()), sought))
+            return true;
+    return false;
+}
+
+// One property of a card. Its parts are views into the file's bytes, or
+// into the unfolded line the card keeps, so that a property costs no copy.
 struct Property {
-    QByteArray group;
-    QByteArray name;              // upper case, without its group
-    QList<QByteArray> types;      // lower case: TYPE= values and bare parameters
-    QByteArray encoding;          // upper case
-    QByteArray charset;
-    QByteArray valueKind;         // VALUE=, lower case
-    QByteArray mediaType;         // MEDIATYPE=, lower case
-    QByteArray sortAs;
+    QByteArrayView group;
+    QByteArrayView name;
+    QVarLengthArray<QByteArrayView, 4> types; // TYPE= values and bare parameters
+    QByteArrayView encoding;
+    QByteArrayView charset;
+    QByteArrayView mediaType;
+    QByteArrayView sortAs;
+    QByteArray sortAsJoined;     // SORT-AS written without quotes around its ";"
     bool hasSortAs = false;
-    QByteArray value;
-    bool oversized = false;       // a binary value past its bound, not kept
+    QByteArrayView value;
+    bool oversized = false;      // a binary value past its bound, not kept
     int line = 0;
 
-    bool hasType(const char *type) const { return types.contains(QByteArrayView(type)); }
+    bool hasType(QByteArrayView type) const
+    {
+        return std::any_of(types.cbegin(), types.cend(), [&](QByteArrayView t) { return is(t, type); });
+    }
+    bool encodedAs(QByteArrayView e) const { return is(encoding, e); }
+    QByteArrayView sortAsValue() const { return sortAsJoined.isEmpty() ? sortAs : QByteArrayView(sortAsJoined); }
+    QString key() const { return QString::fromLatin1(name).toUpper(); }
 };
 
 bool isBinaryProperty(QByteArrayView name)
 {
-    return name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
+    return is(name, "PHOTO") || is(name, "LOGO") || is(name, "SOUND") || is(name, "KEY");
 }
 
-// The property name at the start of a line, without its group, upper case.
-QByteArray propertyName(QByteArrayView line)
+// The name and parameters of a line.
+QByteArrayView headOfLine(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    return colon >= 0 ? line.first(colon) : line;
+}
+
+// The property name at the start of a line, without its group.
+QByteArrayView propertyName(QByteArrayView line)
 {
     qsizetype end = 0;
     while (end < line.size() && line[end] != ';' && line[end] != ':')
@@ -56,25 +88,18 @@ QByteArray propertyName(QByteArrayView line)
     QByteArrayView name = line.first(end);
     if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
         name = name.sliced(dot + 1);
-    return name.toByteArray().trimmed().toUpper();
-}
-
-// The name and parameters of a line, upper case.
-QByteArray upperHead(QByteArrayView line)
-{
-    const qsizetype colon = line.indexOf(':');
-    return (colon >= 0 ? line.first(colon) : line).toByteArray().toUpper();
+    return name.trimmed();
 }
 
 bool declaresQuotedPrintable(QByteArrayView line)
 {
-    return upperHead(line).contains("QUOTED-PRINTABLE");
+    return containsNoCase(headOfLine(line), "QUOTED-PRINTABLE");
 }
 
 bool declaresBase64(QByteArrayView line)
 {
-    const QByteArray head = upperHead(line);
-    return head.contains("BASE64") || head.contains("ENCODING=B");
+    const QByteArrayView head = headOfLine(line);
+    return containsNoCase(head, "BASE64") || containsNoCase(head, "ENCODING=B");
 }
 
 // What an oversized line keeps: its name and parameters, so that what was
@@ -85,26 +110,23 @@ QByteArray headOf(QByteArrayView line)
     return line.first(colon >= 0 ? colon + 1 : 0).toByteArray();
 }
 
-QByteArray unquoteParam(QByteArrayView value, bool *quoted)
+QByteArrayView unquoted(QByteArrayView value, bool *quoted)
 {
     *quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
-    if (!*quoted)
-        return value.toByteArray();
-    // The circumflex escapes of parameter values: ^' ^n ^^.
-    QByteArray out;
-    const QByteArrayView inner = value.sliced(1, value.size() - 2);
-    for (qsizetype i = 0; i < inner.size(); ++i) {
-        if (inner[i] == '^' && i + 1 < inner.size()) {
-            const char next = inner[i + 1];
-            if (next == '\'' || next == 'n' || next == '^') {
-                out += next == '\'' ? '"' : next == 'n' ? '\n' : '^';
-                ++i;
-                continue;
-            }
-        }
-        out += inner[i];
+    return *quoted ? value.sliced(1, value.size() - 2) : value;
+}
+
+void appendList(QVarLengthArray<QByteArrayView, 4> &types, QByteArrayView list)
+{
+    while (!list.isEmpty()) {
+        const qsizetype comma = list.indexOf(',');
+        const QByteArrayView t = (comma < 0 ? list : list.first(comma)).trimmed();
+        if (!t.isEmpty())
+            types.append(t);
+        if (comma < 0)
+            break;
+        list = list.sliced(comma + 1);
     }
-    return out;
 }
 
 // Parses one unfolded line; false when it has no colon (no property).
@@ -117,13 +139,12 @@ bool parseProperty(QByteArrayView line, Property &p)
         return false;
     QByteArrayView fullName = line.first(i);
     if (const qsizetype dot = fullName.lastIndexOf('.'); dot >= 0) {
-        p.group = fullName.first(dot).toByteArray().toUpper();
+        p.group = fullName.first(dot);
         fullName = fullName.sliced(dot + 1);
     }
-    p.name = fullName.toByteArray().trimmed().toUpper();
+    p.name = fullName.trimmed();
 
-    QByteArray lastParam;
-    bool lastQuoted = true;
+    bool afterUnquotedSortAs = false;
     while (i < line.size() && line[i] == ';') {
         const qsizetype start = ++i;
         bool inQuotes = false;
@@ -135,45 +156,43 @@ bool parseProperty(QByteArrayView line, Property &p)
         const QByteArrayView param = line.sliced(start, i - start);
         const qsizetype eq = param.indexOf('=');
         if (eq < 0) {
-            const QByteArray bare = param.toByteArray().trimmed();
-            // SORT-AS="family;given" written without its quotes.
-            if (lastParam == "SORT-AS" && !lastQuoted) {
-                p.sortAs += ';' + bare;
+            const QByteArrayView bare = param.trimmed();
+            if (afterUnquotedSortAs) {
+                // SORT-AS="family;given" written without its quotes.
+                if (p.sortAsJoined.isEmpty())
+                    p.sortAsJoined = p.sortAs.toByteArray();
+                p.sortAsJoined += ';' + bare.toByteArray();
                 continue;
             }
-            const QByteArray upper = bare.toUpper();
-            if (upper == "QUOTED-PRINTABLE" || upper == "BASE64" || upper == "8BIT" || upper == "7BIT")
-                p.encoding = upper;
+            if (is(bare, "QUOTED-PRINTABLE") || is(bare, "BASE64") || is(bare, "8BIT") || is(bare, "7BIT"))
+                p.encoding = bare;
             else if (!bare.isEmpty())
-                p.types.append(bare.toLower());
-            lastParam.clear();
+                p.types.append(bare);
             continue;
         }
-        const QByteArray name = param.first(eq).toByteArray().trimmed().toUpper();
+        const QByteArrayView name = param.first(eq).trimmed();
         bool quoted = false;
-        const QByteArray value = unquoteParam(param.sliced(eq + 1).trimmed(), &quoted);
-        lastParam = name;
-        lastQuoted = quoted;
-        if (name == "TYPE") {
-            for (const QByteArray &t : value.split(','))
-                if (!t.trimmed().isEmpty())
-                    p.types.append(t.trimmed().toLower());
-        } else if (name == "ENCODING") {
-            p.encoding = value.trimmed().toUpper();
-        } else if (name == "CHARSET") {
+        const QByteArrayView value = unquoted(param.sliced(eq + 1).trimmed(), &quoted);
+        afterUnquotedSortAs = false;
+        if (is(name, "TYPE")) {
+            appendList(p.types, value);
+        } else if (is(name, "ENCODING")) {
+            p.encoding = value.trimmed();
+        } else if (is(name, "CHARSET")) {
             p.charset = value.trimmed();
-        } else if (name == "VALUE") {
-            p.valueKind = value.trimmed().toLower();
-        } else if (name == "MEDIATYPE") {
-            p.mediaType = value.trimmed().toLower();
-        } else if (name == "SORT-AS") {
+        } else if (is(name, "VALUE")) {
+            // a URI or text: told apart by the value itself
+        } else if (is(name, "MEDIATYPE")) {
+            p.mediaType = value.trimmed();
+        } else if (is(name, "SORT-AS")) {
             p.sortAs = value;
             p.hasSortAs = true;
+            afterUnquotedSortAs = !quoted;
         }
     }
     if (i >= line.size() || line[i] != ':')
         return false;
-    p.value = line.sliced(i + 1).toByteArray();
+    p.value = line.sliced(i + 1);
     return true;
 }
 
@@ -227,11 +246,12 @@ std::optional<QByteArray> decodeBase64(QByteArrayView in)
     return std::move(result.decoded);
 }
 
-bool isCp932Name(const QByteArray &charset)
+bool isCp932Name(QByteArrayView charset)
 {
-    const QByteArray c = charset.toLower();
-    return c == "shift_jis" || c == "shift-jis" || c == "sjis" || c == "x-sjis" || c == "cp932"
-        || c == "windows-31j" || c == "ms_kanji" || c == "ms932";
+    for (QByteArrayView name : {"shift_jis", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms_kanji", "ms932"})
+        if (is(charset, name))
+            return true;
+    return false;
 }
 
 // Splits a structured value at the semicolons that aren't escaped.
@@ -295,7 +315,7 @@ public:
 
 private:
     bool nextPhysicalLine(QByteArrayView &line);
-    bool handleLogicalLine(QByteArrayView line, int lineNumber, bool oversized);
+    bool handleLogicalLine(QByteArrayView line, QByteArray owned, int lineNumber, bool oversized);
     bool finishCard();
     std::optional<QString> text(const Property &p);
     std::optional<QString> decodeCharset(QByteArrayView bytes, const Property &p, bool transformed);
@@ -315,6 +335,7 @@ private:
     int cardStart_ = 0;
     bool nestedCounted_ = false;
     QList<Property> card_;
+    QList<QByteArray> cardLines_; // the card's unfolded lines that its properties view
     QString error_;
 };
 
@@ -349,7 +370,11 @@ bool VCardParser::nextPhysicalLine(QByteArrayView &line)
 
 ReadOutcome VCardParser::run()
 {
-    QByteArray logical;
+    // A line that isn't folded is viewed where it lies; only an unfolded
+    // one is copied together.
+    QByteArrayView logical;
+    QByteArray unfolded;
+    bool isUnfolded = false;
     int logicalLine = 0;
     bool quotedPrintable = false;
     bool base64 = false;
@@ -359,39 +384,48 @@ ReadOutcome VCardParser::run()
     const auto flushLine = [&]() -> bool {
         if (logicalLine == 0)
             return true;
-        const bool ok = handleLogicalLine(logical, logicalLine, oversized);
-        logical.clear();
+        QByteArray owned = std::exchange(unfolded, QByteArray());
+        const QByteArrayView view = isUnfolded ? QByteArrayView(owned) : logical;
+        const bool ok = handleLogicalLine(view, std::move(owned), logicalLine, oversized);
+        isUnfolded = false;
         logicalLine = 0;
         oversized = false;
         return ok;
     };
+    const auto tooLong = [&] {
+        error(logicalLine, QStringLiteral("行が長すぎます（1 MB を超えています）"));
+        return failed(ReadFailure::BadContent, error_);
+    };
     while (nextPhysicalLine(line)) {
         const bool folded = !line.isEmpty() && (line[0] == ' ' || line[0] == '\t');
+        const QByteArrayView current = isUnfolded ? QByteArrayView(unfolded) : logical;
         // A phone may end a quoted-printable value with "=" before END.
-        const bool softBreak = quotedPrintable && logical.endsWith('=')
+        const bool softBreak = quotedPrintable && current.endsWith('=')
             && line.trimmed().compare("END:VCARD", Qt::CaseInsensitive) != 0;
         // Version 2.1 lets base64 lines go unindented up to a blank line;
         // a line without a colon is no property of its own.
         const bool base64Block = base64 && !line.isEmpty() && !line.contains(':');
         if (logicalLine != 0 && (folded || softBreak || base64Block)) {
+            if (!isUnfolded) {
+                unfolded = logical.toByteArray();
+                isUnfolded = true;
+            }
             QByteArrayView more = line;
             if (softBreak)
-                logical.chop(1); // the soft line break
+                unfolded.chop(1); // the soft line break
             else if (folded)
                 more = more.sliced(1);
             if (oversized)
                 continue;
             const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
-            if (logical.size() + more.size() > bound) {
-                if (!binary) {
-                    error(logicalLine, QStringLiteral("行が長すぎます（1 MB を超えています）"));
-                    return failed(ReadFailure::BadContent, error_);
-                }
+            if (unfolded.size() + more.size() > bound) {
+                if (!binary)
+                    return tooLong();
                 oversized = true;
-                logical = headOf(logical);
+                unfolded = headOf(unfolded);
                 continue;
             }
-            logical += more;
+            unfolded += more;
             continue;
         }
         if (!flushLine())
@@ -401,21 +435,19 @@ ReadOutcome VCardParser::run()
         if (line.trimmed().isEmpty())
             continue;
         logicalLine = lineNumber_;
-        const QByteArray name = propertyName(line);
-        binary = isBinaryProperty(name);
+        binary = isBinaryProperty(propertyName(line));
         quotedPrintable = declaresQuotedPrintable(line);
         base64 = declaresBase64(line);
         const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
         if (line.size() > bound) {
-            if (!binary) {
-                error(logicalLine, QStringLiteral("行が長すぎます（1 MB を超えています）"));
-                return failed(ReadFailure::BadContent, error_);
-            }
+            if (!binary)
+                return tooLong();
             oversized = true;
-            logical = headOf(line);
+            unfolded = headOf(line);
+            isUnfolded = true;
             continue;
         }
-        logical = line.toByteArray();
+        logical = line;
     }
     if (!flushLine())
         return failed(ReadFailure::BadContent, error_);
@@ -430,18 +462,19 @@ ReadOutcome VCardParser::run()
     return std::move(outcome_);
 }
 
-bool VCardParser::handleLogicalLine(QByteArrayView line, int lineNumber, bool oversized)
+bool VCardParser::handleLogicalLine(QByteArrayView line, QByteArray owned, int lineNumber, bool oversized)
 {
     Property p;
     if (!parseProperty(line, p))
         return true; // no property: a stray line between the cards
     p.line = lineNumber;
     p.oversized = oversized;
-    const bool isBegin = p.name == "BEGIN" && p.value.trimmed().toUpper() == "VCARD";
-    const bool isEnd = p.name == "END" && p.value.trimmed().toUpper() == "VCARD";
+    const bool isBegin = is(p.name, "BEGIN") && is(p.value.trimmed(), "VCARD");
+    const bool isEnd = is(p.name, "END") && is(p.value.trimmed(), "VCARD");
     if (isBegin) {
         if (depth_++ == 0) {
             card_.clear();
+            cardLines_.clear();
             cardStart_ = lineNumber;
             nestedCounted_ = false;
         } else if (!nestedCounted_) {
@@ -458,8 +491,12 @@ bool VCardParser::handleLogicalLine(QByteArrayView line, int lineNumber, bool ov
             return finishCard();
         return true;
     }
-    if (depth_ == 1)
+    if (depth_ == 1) {
+        // The views stay valid: the bytes of a QByteArray don't move with it.
+        if (!owned.isNull())
+            cardLines_.append(std::move(owned));
         card_.append(std::move(p));
+    }
     return true;
 }
 
@@ -472,13 +509,13 @@ std::optional<QString> VCardParser::decodeCharset(QByteArrayView bytes, const Pr
             error(p.line, QStringLiteral("Shift_JIS と宣言された値に Shift_JIS として読めないバイトがあります"));
             return std::nullopt;
         }
-        if (p.charset.toLower() == "utf-8" || p.charset.toLower() == "utf8") {
+        if (is(p.charset, "utf-8") || is(p.charset, "utf8")) {
             if (isValidUtf8(bytes))
                 return QString::fromUtf8(bytes);
             error(p.line, QStringLiteral("UTF-8 と宣言された値に UTF-8 として読めないバイトがあります"));
             return std::nullopt;
         }
-        QStringDecoder decoder(p.charset.constData());
+        QStringDecoder decoder(p.charset.toByteArray().constData());
         if (!decoder.isValid()) {
             error(p.line, QStringLiteral("文字コード「") + QString::fromLatin1(p.charset)
                               + QStringLiteral("」は読めません"));
@@ -511,9 +548,9 @@ std::optional<QString> VCardParser::decodeCharset(QByteArrayView bytes, const Pr
 
 std::optional<QString> VCardParser::text(const Property &p)
 {
-    if (p.encoding == "QUOTED-PRINTABLE")
+    if (p.encodedAs("QUOTED-PRINTABLE"))
         return decodeCharset(decodeQuotedPrintable(p.value), p, true);
-    if (p.encoding == "B" || p.encoding == "BASE64") {
+    if (p.encodedAs("B") || p.encodedAs("BASE64")) {
         const auto bytes = decodeBase64(p.value);
         if (!bytes) {
             error(p.line, QStringLiteral("BASE64 の値が壊れています"));
@@ -524,76 +561,103 @@ std::optional<QString> VCardParser::text(const Property &p)
     return decodeCharset(p.value, p, false);
 }
 
-QString imageType(const Property &p)
+QString imageType(QByteArrayView mediaType, const Property &p)
 {
-    QByteArray media = p.mediaType;
-    for (const QByteArray &t : p.types)
-        if (t.startsWith("image/") || t == "jpeg" || t == "jpg" || t == "png" || t == "gif" || t == "bmp"
-            || t == "heic" || t == "webp")
-            media = t;
-    if (media.startsWith("image/"))
+    QByteArrayView media = mediaType;
+    for (QByteArrayView t : p.types)
+        for (QByteArrayView known : {"jpeg", "jpg", "png", "gif", "bmp", "heic", "webp"})
+            if (is(t, known) || (t.size() > 6 && is(t.first(6), "image/")))
+                media = t;
+    if (media.size() > 6 && is(media.first(6), "image/"))
         media = media.sliced(6);
-    if (media == "jpg")
-        media = "jpeg";
-    return QString::fromLatin1(media);
+    const QString type = QString::fromLatin1(media).toLower();
+    return type == u"jpg" ? QStringLiteral("jpeg") : type;
 }
 
 void VCardParser::photo(const Property &p, ContactAssembler &contact)
 {
+    const QString key = QStringLiteral("PHOTO");
     if (p.oversized) {
         contact.leaveOut(oversizedPhotoKey());
         return;
     }
-    if (p.encoding == "B" || p.encoding == "BASE64") {
+    if (p.encodedAs("B") || p.encodedAs("BASE64")) {
         if (auto bytes = decodeBase64(p.value))
-            contact.addPhoto(std::move(*bytes), imageType(p), QStringLiteral("PHOTO"));
+            contact.addPhoto(std::move(*bytes), imageType(p.mediaType, p), key);
         else
-            contact.leaveOut(QStringLiteral("PHOTO"));
+            contact.leaveOut(key);
         return;
     }
-    const QByteArray value = p.value.trimmed();
-    if (value.toLower().startsWith("data:")) {
+    const QByteArrayView value = p.value.trimmed();
+    if (value.size() > 5 && is(value.first(5), "data:")) {
         // data:image/jpeg;base64,…
         const qsizetype comma = value.indexOf(',');
-        const QByteArray head = value.first(std::max<qsizetype>(comma, 0)).toLower();
+        const QByteArrayView head = value.first(std::max<qsizetype>(comma, 0));
         std::optional<QByteArray> bytes;
-        if (comma >= 0 && head.endsWith(";base64"))
-            bytes = decodeBase64(QByteArrayView(value).sliced(comma + 1));
+        if (comma >= 0 && head.size() >= 12 && is(head.last(7), ";base64"))
+            bytes = decodeBase64(value.sliced(comma + 1));
         if (!bytes) {
-            contact.leaveOut(QStringLiteral("PHOTO"));
+            contact.leaveOut(key);
             return;
         }
-        Property typed = p;
-        typed.mediaType = head.sliced(5, head.size() - 5 - 7);
-        contact.addPhoto(std::move(*bytes), imageType(typed), QStringLiteral("PHOTO"));
+        contact.addPhoto(std::move(*bytes), imageType(head.sliced(5, head.size() - 12), p), key);
         return;
     }
     if (auto uri = text(p))
-        contact.setField(FieldMap::PhotoField, unescape(*uri), QStringLiteral("PHOTO"));
+        contact.setField(FieldMap::PhotoField, unescape(*uri), key);
 }
 
 PhoneKind phoneKind(const Property &p, const QString &label)
 {
     const QString l = label.toLower();
-    if (p.hasType("fax") || l.contains(u"fax") || l.contains(u"ファクス") || l.contains(u"ファックス"))
+    if (p.hasType("FAX") || l.contains(u"fax") || l.contains(u"ファクス") || l.contains(u"ファックス"))
         return PhoneKind::Fax;
-    if (p.hasType("cell") || p.hasType("mobile") || p.hasType("iphone") || l.contains(u"mobile")
+    if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || l.contains(u"mobile")
         || l.contains(u"携帯"))
         return PhoneKind::Cell;
-    if (p.hasType("work") || l.contains(u"work") || l.contains(u"勤務先") || l.contains(u"会社"))
+    if (p.hasType("WORK") || l.contains(u"work") || l.contains(u"勤務先") || l.contains(u"会社"))
         return PhoneKind::Work;
     return PhoneKind::Voice;
 }
 
-bool isIgnored(const QByteArray &name)
+bool isIgnored(QByteArrayView name)
 {
     // What describes the card rather than the contact.
-    static const QByteArrayView ignored[] = {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID",
-                                             "X-ABSHOWAS", "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"};
-    for (QByteArrayView i : ignored)
-        if (name == i)
+    for (QByteArrayView i : {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID", "X-ABSHOWAS",
+                             "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"})
+        if (is(name, i))
             return true;
     return false;
+}
+
+enum class Name {
+    Other, FN, N, Sound, SortString, PhoneticLast, PhoneticFirst, Tel, Email, Org, Title, Adr, Url, Note, Photo,
+};
+
+Name nameOf(QByteArrayView name)
+{
+    static const std::pair<QByteArrayView, Name> names[] = {
+        {"FN", Name::FN}, {"N", Name::N}, {"SOUND", Name::Sound}, {"SORT-STRING", Name::SortString},
+        {"X-PHONETIC-LAST-NAME", Name::PhoneticLast}, {"X-PHONETIC-FIRST-NAME", Name::PhoneticFirst},
+        {"TEL", Name::Tel}, {"EMAIL", Name::Email}, {"ORG", Name::Org}, {"TITLE", Name::Title},
+        {"ADR", Name::Adr}, {"URL", Name::Url}, {"NOTE", Name::Note}, {"PHOTO", Name::Photo},
+    };
+    for (const auto &[text, n] : names)
+        if (is(name, text))
+            return n;
+    return Name::Other;
+}
+
+// The reading in SORT-AS: family and given, separated by "," or by ";".
+std::pair<QString, QString> sortAsParts(QString sortAs)
+{
+    sortAs.replace(u';', u',');
+    const qsizetype comma = sortAs.indexOf(u',');
+    if (comma < 0)
+        return {sortAs, QString()};
+    QString given = sortAs.sliced(comma + 1);
+    given.replace(u',', u' ');
+    return {sortAs.first(comma), given};
 }
 
 bool VCardParser::finishCard()
@@ -601,82 +665,92 @@ bool VCardParser::finishCard()
     ContactAssembler contact(outcome_.leftOut, photoBytes_);
     QHash<QByteArray, QString> labels; // X-ABLabel of each group
     for (const Property &p : card_) {
-        if (p.name == "X-ABLABEL" && !p.group.isEmpty()) {
+        if (!p.group.isEmpty() && is(p.name, "X-ABLABEL")) {
             const auto t = text(p);
             if (!t)
                 return false;
-            labels.insert(p.group, unescape(*t));
+            labels.insert(p.group.toByteArray().toUpper(), unescape(*t));
         }
     }
     QString phoneticFamily;
     QString phoneticGiven;
     for (const Property &p : card_) {
-        const QByteArray &name = p.name;
-        const QString key = QString::fromLatin1(name);
-        if (isIgnored(name))
+        if (isIgnored(p.name))
             continue;
-        if (name == "PHOTO") {
+        const Name name = nameOf(p.name);
+        if (name == Name::Photo) {
             photo(p, contact);
             continue;
         }
-        if (p.oversized) {
-            contact.leaveOut(key);
-            continue;
-        }
-        if (name == "SOUND" && !p.hasType("x-irmc-n")) {
-            contact.leaveOut(key);
+        if (p.oversized || (name == Name::Sound && !p.hasType("X-IRMC-N"))) {
+            contact.leaveOut(p.key());
             continue;
         }
         const std::optional<QString> decoded = text(p);
         if (!decoded)
             return false;
         const QString value = normaliseLineBreaks(*decoded);
-        if (name == "FN") {
+        switch (name) {
+        case Name::FN:
             contact.setFullName(unescape(value));
-        } else if (name == "N") {
+            break;
+        case Name::N: {
             const QStringList parts = splitComponents(value);
             contact.setNameParts(component(parts, 0), component(parts, 1));
             if (p.hasSortAs) {
-                const std::optional<QString> sortAs = decodeCharset(p.sortAs, p, false);
+                const std::optional<QString> sortAs = decodeCharset(p.sortAsValue(), p, false);
                 if (!sortAs)
                     return false;
-                QString s = *sortAs;
-                s.replace(u';', u',');
-                const QStringList sp = s.split(u',');
-                contact.offerReading(ReadingSource::SortAs, sp.value(0), sp.mid(1).join(u' '));
+                const auto [family, given] = sortAsParts(*sortAs);
+                contact.offerReading(ReadingSource::SortAs, family, given);
             }
-        } else if (name == "SOUND") {
+            break;
+        }
+        case Name::Sound: {
             const QStringList parts = splitComponents(value);
             contact.offerReading(ReadingSource::IrmcSound, component(parts, 0), component(parts, 1));
-        } else if (name == "SORT-STRING") {
+            break;
+        }
+        case Name::SortString:
             contact.offerReading(ReadingSource::SortString, unescape(value), QString());
-        } else if (name == "X-PHONETIC-LAST-NAME") {
+            break;
+        case Name::PhoneticLast:
             phoneticFamily = unescape(value);
-        } else if (name == "X-PHONETIC-FIRST-NAME") {
+            break;
+        case Name::PhoneticFirst:
             phoneticGiven = unescape(value);
-        } else if (name == "TEL") {
+            break;
+        case Name::Tel: {
             QString number = unescape(value).trimmed();
             if (number.startsWith(u"tel:", Qt::CaseInsensitive))
                 number = number.sliced(4);
-            contact.addPhone(number, phoneKind(p, labels.value(p.group)), key);
-        } else if (name == "EMAIL") {
+            const QString label = p.group.isEmpty() ? QString() : labels.value(p.group.toByteArray().toUpper());
+            contact.addPhone(number, phoneKind(p, label), QStringLiteral("TEL"));
+            break;
+        }
+        case Name::Email: {
             QString mail = unescape(value).trimmed();
             if (mail.startsWith(u"mailto:", Qt::CaseInsensitive))
                 mail = mail.sliced(7);
-            contact.addMail(mail, key);
-        } else if (name == "ORG") {
+            contact.addMail(mail, QStringLiteral("EMAIL"));
+            break;
+        }
+        case Name::Org: {
             const QStringList parts = splitComponents(value);
-            contact.setField(FieldMap::Affiliation1Field, component(parts, 0), key);
+            contact.setField(FieldMap::Affiliation1Field, component(parts, 0), QStringLiteral("ORG"));
             QStringList departments;
             for (qsizetype i = 1; i < parts.size(); ++i)
-                if (!trimBlanks(component(parts, i)).isEmpty())
-                    departments.append(component(parts, i));
-            contact.setField(FieldMap::Affiliation2Field, departments.join(u' '), key);
-            if (p.hasSortAs && !p.sortAs.trimmed().isEmpty())
+                if (const QString c = component(parts, i); !trimBlanks(c).isEmpty())
+                    departments.append(c);
+            contact.setField(FieldMap::Affiliation2Field, departments.join(u' '), QStringLiteral("ORG"));
+            if (p.hasSortAs && !p.sortAsValue().trimmed().isEmpty())
                 contact.leaveOut(QStringLiteral("ORG;SORT-AS"));
-        } else if (name == "TITLE") {
-            contact.setField(FieldMap::TitleField, unescape(value), key);
-        } else if (name == "ADR") {
+            break;
+        }
+        case Name::Title:
+            contact.setField(FieldMap::TitleField, unescape(value), QStringLiteral("TITLE"));
+            break;
+        case Name::Adr: {
             // Japanese order: postal code, region, locality, street, then
             // the extended address, the post office box and the country.
             const QStringList parts = splitComponents(value);
@@ -684,25 +758,34 @@ bool VCardParser::finishCard()
             for (int i : {5, 4, 3, 2, 1, 0, 6})
                 if (const QString c = trimBlanks(component(parts, i)); !c.isEmpty())
                     pieces.append(c);
-            contact.setField(FieldMap::AddressField, pieces.join(u' '), key);
-        } else if (name == "URL") {
-            contact.setField(FieldMap::UrlField, unescape(value), key);
-        } else if (name == "NOTE") {
-            contact.setField(FieldMap::CommentField, unescape(value), key);
-        } else {
+            contact.setField(FieldMap::AddressField, pieces.join(u' '), QStringLiteral("ADR"));
+            break;
+        }
+        case Name::Url:
+            contact.setField(FieldMap::UrlField, unescape(value), QStringLiteral("URL"));
+            break;
+        case Name::Note:
+            contact.setField(FieldMap::CommentField, unescape(value), QStringLiteral("NOTE"));
+            break;
+        case Name::Photo:
+            break;
+        case Name::Other: {
             bool own = false;
             for (const FieldMap::OwnProperty &o : FieldMap::ownProperties) {
-                if (name == QByteArrayView(o.vcardName.data(), o.vcardName.size())) {
-                    contact.setField(o.field, unescape(value), key);
+                if (is(p.name, QByteArrayView(o.vcardName.data(), o.vcardName.size()))) {
+                    contact.setField(o.field, unescape(value), o.vcardName);
                     own = true;
                 }
             }
             if (!own && !trimBlanks(value).isEmpty())
-                contact.leaveOut(key);
+                contact.leaveOut(p.key());
+            break;
+        }
         }
     }
     contact.offerReading(ReadingSource::Phonetic, phoneticFamily, phoneticGiven);
     card_.clear();
+    cardLines_.clear();
     outcome_.contacts.append(contact.finish());
     if (outcome_.contacts.size() > stopAfter_)
         outcome_ = tooMany(std::move(outcome_));
