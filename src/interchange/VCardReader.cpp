@@ -31,7 +31,15 @@ namespace {
 // Whether two names are equal, ignoring the case of ASCII letters.
 bool is(QByteArrayView a, QByteArrayView b)
 {
-    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char x = a[i];
+        const char y = b[i];
+        if (x != y && !((x | 0x20) == (y | 0x20) && (x | 0x20) >= 'a' && (x | 0x20) <= 'z'))
+            return false;
+    }
+    return true;
 }
 
 bool containsNoCase(QByteArrayView text, QByteArrayView sought)
