@@ -27,19 +27,23 @@ public:
     enum class Result { Record, End, Error };
 
     // The next record's fields; startLine receives its first line's number.
-    Result next(QList<QByteArray> &fields, int &startLine)
+    // A field is a view into the file's bytes, or into the record's own
+    // storage where a doubled quote had to be undone.
+    Result next(QList<QByteArrayView> &fields, int &startLine)
     {
         fields.clear();
+        owned_.clear();
         if (pos_ >= body_.size())
             return Result::End;
         startLine = line_;
         qsizetype recordBytes = 0;
-        QByteArray field;
         for (;;) {
-            field.clear();
+            QByteArrayView field;
+            QByteArray built;
+            bool isBuilt = false;
             if (pos_ < body_.size() && body_[pos_] == '"') {
                 const int quoteLine = line_;
-                ++pos_;
+                const qsizetype start = ++pos_;
                 for (;;) {
                     const qsizetype quote = body_.sliced(pos_).indexOf('"');
                     if (quote < 0) {
@@ -48,16 +52,23 @@ public:
                         return Result::Error;
                     }
                     const QByteArrayView run = body_.sliced(pos_, quote);
-                    if (recordBytes + field.size() + run.size() > MaxTextLineBytes)
+                    if (recordBytes + (pos_ + quote - start) > MaxTextLineBytes)
                         return tooLong(startLine);
                     line_ += int(run.count('\n')) + int(run.count('\r')) - int(run.count("\r\n"));
-                    field += run;
+                    if (isBuilt)
+                        built += run;
                     pos_ += quote + 1;
                     if (pos_ < body_.size() && body_[pos_] == '"') {
-                        field += '"';
+                        if (!isBuilt) {
+                            built = body_.sliced(start, pos_ - 1 - start).toByteArray();
+                            isBuilt = true;
+                        }
+                        built += '"';
                         ++pos_;
                         continue;
                     }
+                    if (!isBuilt)
+                        field = body_.sliced(start, pos_ - 1 - start);
                     break;
                 }
             }
@@ -65,10 +76,20 @@ public:
             qsizetype end = pos_;
             while (end < body_.size() && body_[end] != ',' && body_[end] != '\r' && body_[end] != '\n')
                 ++end;
-            if (recordBytes + field.size() + (end - pos_) > MaxTextLineBytes)
-                return tooLong(startLine);
-            field += body_.sliced(pos_, end - pos_);
+            if (end > pos_) {
+                if (!isBuilt) {
+                    built = field.toByteArray();
+                    isBuilt = true;
+                }
+                built += body_.sliced(pos_, end - pos_);
+            }
+            if (isBuilt) {
+                owned_.append(std::move(built));
+                field = owned_.back(); // a QByteArray's bytes stay where they are when the list grows
+            }
             recordBytes += field.size();
+            if (recordBytes > MaxTextLineBytes)
+                return tooLong(startLine);
             fields.append(field);
             pos_ = end;
             if (pos_ < body_.size() && body_[pos_] == ',') {
@@ -96,6 +117,7 @@ private:
     }
 
     QByteArrayView body_;
+    QList<QByteArray> owned_;
     qsizetype pos_ = 0;
     int line_ = 1;
     QString error_;
@@ -309,9 +331,13 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
     }
 
     CsvSplitter splitter(body);
-    QList<QByteArray> fields;
+    QList<QByteArrayView> fields;
     int line = 0;
-    const auto decode = [&](const QByteArray &field) { return decodeAs(field, fieldEncoding); };
+    const auto decode = [&](QByteArrayView field) -> std::optional<QString> {
+        if (field.isEmpty())
+            return QString();
+        return decodeAs(field, fieldEncoding);
+    };
 
     CsvSplitter::Result result = splitter.next(fields, line);
     while (result == CsvSplitter::Result::Record && fields.size() == 1 && fields[0].trimmed().isEmpty())
@@ -320,7 +346,7 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
         return failed(ReadFailure::BadContent, QStringLiteral("CSV の見出し行がありません"));
     QList<Column> columns;
     QSet<QString> headers;
-    for (const QByteArray &field : fields) {
+    for (QByteArrayView field : fields) {
         const std::optional<QString> header = decode(field);
         if (!header)
             return failed(ReadFailure::BadContent, QStringLiteral("見出し行に読めないバイトがあります"));
