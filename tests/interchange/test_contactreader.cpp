@@ -103,6 +103,10 @@ private slots:
                     "END:VCARD\n")
             << int(SourceFormat::VCard) << 0 << QStringList{"0=写真", "reading=||0", "photo=gif:12"} << "";
 
+        QTest::newRow("2.1 quoted-printable ending in = before END")
+            << crlf("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=E5=B1=B1;=\nEND:VCARD\n")
+            << int(SourceFormat::VCard) << 0 << QStringList{"0=山", "reading=||0"} << "";
+
         const QByteArray iphone = crlf(
             "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Phone//EN\nN:佐藤;花子;;;\nFN:佐藤 花子\n"
             "X-PHONETIC-FIRST-NAME:はなこ\nX-PHONETIC-LAST-NAME:さとう\nSORT-STRING:サトウ ハナコ\n"
