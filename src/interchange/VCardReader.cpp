@@ -19,6 +19,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -266,19 +267,17 @@ bool isCp932Name(QByteArrayView charset)
 QStringList splitComponents(const QString &text)
 {
     QStringList parts;
-    QString current;
+    parts.reserve(8);
+    qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\\' && i + 1 < text.size()) {
-            current += text[i];
-            current += text[++i];
-        } else if (text[i] == u';') {
-            parts.append(current);
-            current.clear();
-        } else {
-            current += text[i];
+        if (text[i] == u'\\')
+            ++i;
+        else if (text[i] == u';') {
+            parts.append(text.sliced(start, i - start));
+            start = i + 1;
         }
     }
-    parts.append(current);
+    parts.append(text.sliced(std::min(start, text.size())));
     return parts;
 }
 
@@ -785,7 +784,13 @@ bool VCardParser::finishCard()
             bool own = false;
             for (const FieldMap::OwnProperty &o : FieldMap::ownProperties) {
                 if (is(p.name, QByteArrayView(o.vcardName.data(), o.vcardName.size()))) {
-                    contact.setField(o.field, unescape(value), o.vcardName);
+                    static const std::array<QString, FieldMap::ownProperties.size()> keys = [] {
+                        std::array<QString, FieldMap::ownProperties.size()> k;
+                        for (std::size_t i = 0; i < k.size(); ++i)
+                            k[i] = FieldMap::ownProperties[i].vcardName;
+                        return k;
+                    }();
+                    contact.setField(o.field, unescape(value), keys[std::size_t(&o - FieldMap::ownProperties.data())]);
                     own = true;
                 }
             }
