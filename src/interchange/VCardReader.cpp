@@ -683,9 +683,48 @@ bool VCardParser::finishCard()
             labels.insert(p.group.toByteArray().toUpper(), unescape(*t));
         }
     }
+    // The card's plain UTF-8 values are decoded into one text that they
+    // share: one allocation a card instead of one a value.
+    QVarLengthArray<std::pair<qsizetype, qsizetype>, 32> spans(card_.size(), {-1, 0});
+    qsizetype plainBytes = 0;
+    for (qsizetype i = 0; i < card_.size(); ++i) {
+        const Property &p = card_[i];
+        if (p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"))
+            && isValidUtf8(p.value)) {
+            spans[i].first = 0;
+            plainBytes += p.value.size();
+        }
+    }
+    QString cardText(plainBytes, Qt::Uninitialized);
+    {
+        QStringDecoder utf8(QStringConverter::Utf8,
+                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        QChar *const base = cardText.data();
+        QChar *out = base;
+        for (qsizetype i = 0; i < card_.size(); ++i) {
+            if (spans[i].first < 0)
+                continue;
+            QChar *const end = utf8.appendToBuffer(out, card_[i].value);
+            spans[i] = {out - base, end - out};
+            out = end;
+        }
+        // Japanese text takes a third of its UTF-8 bytes in UTF-16 units.
+        cardText.truncate(out - base);
+        cardText.squeeze();
+    }
+    const auto decodedText = [&](qsizetype i) -> std::optional<QString> {
+        if (spans[i].first < 0)
+            return text(card_[i]);
+        QString::DataPointer shared = cardText.data_ptr(); // one more reference to the card's text
+        shared.ptr += spans[i].first;
+        shared.size = spans[i].second;
+        return QString(std::move(shared));
+    };
+
     QString phoneticFamily;
     QString phoneticGiven;
-    for (const Property &p : card_) {
+    for (qsizetype index = 0; index < card_.size(); ++index) {
+        const Property &p = card_[index];
         if (isIgnored(p.name))
             continue;
         const Name name = nameOf(p.name);
@@ -697,7 +736,7 @@ bool VCardParser::finishCard()
             contact.leaveOut(p.key());
             continue;
         }
-        const std::optional<QString> decoded = text(p);
+        const std::optional<QString> decoded = decodedText(index);
         if (!decoded)
             return false;
         const QString value = normaliseLineBreaks(*decoded);
