@@ -41,7 +41,8 @@ public:
             QByteArrayView field;
             QByteArray built;
             bool isBuilt = false;
-            if (pos_ < body_.size() && body_[pos_] == '"') {
+            const bool quoted = pos_ < body_.size() && body_[pos_] == '"';
+            if (quoted) {
                 const int quoteLine = line_;
                 const qsizetype start = ++pos_;
                 for (;;) {
@@ -76,7 +77,12 @@ public:
             qsizetype end = pos_;
             while (end < body_.size() && body_[end] != ',' && body_[end] != '\r' && body_[end] != '\n')
                 ++end;
-            if (end > pos_) {
+            if (recordBytes + (isBuilt ? built.size() : field.size()) + (end - pos_) > MaxTextLineBytes)
+                return tooLong(startLine);
+            if (!quoted) {
+                field = body_.sliced(pos_, end - pos_);
+            } else if (end > pos_) {
+                // Text after the closing quote belongs to the field.
                 if (!isBuilt) {
                     built = field.toByteArray();
                     isBuilt = true;
@@ -88,8 +94,6 @@ public:
                 field = owned_.back(); // a QByteArray's bytes stay where they are when the list grows
             }
             recordBytes += field.size();
-            if (recordBytes > MaxTextLineBytes)
-                return tooLong(startLine);
             fields.append(field);
             pos_ = end;
             if (pos_ < body_.size() && body_[pos_] == ',') {

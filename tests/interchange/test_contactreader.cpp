@@ -240,6 +240,9 @@ private slots:
         QTest::newRow("unknown CHARSET")
             << QByteArray("BEGIN:VCARD\r\nFN;CHARSET=X-KLINGON:a\r\nEND:VCARD\r\n")
             << "文字コード「X-KLINGON」は読めません";
+        QTest::newRow("CSV with a 10 MB field")
+            << "First Name,Last Name,Mobile Phone,Notes\r\na,b,1," + QByteArray(10 * 1024 * 1024, 'x') + "\r\n"
+            << "2 行目で始まる行が長すぎます";
         QTest::newRow("CSV with an unbalanced quote")
             << QByteArray("First Name,Last Name,E-mail Address\r\na,b,c\r\n\"d,e,f\r\n")
             << "3 行目で始まる引用符 (\") が閉じていません";
