@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 namespace Interchange {
 
@@ -267,6 +268,8 @@ IncomingContact ContactAssembler::finish()
     ContactRecord &record = contact_.record;
     record[NameField] = !fullName_.isEmpty() ? fullName_
                                              : joinFamilyGiven(contact_.nameFamily, contact_.nameGiven);
+    if (contact_.nameFamily.isEmpty() && contact_.nameGiven.isEmpty())
+        std::tie(contact_.nameFamily, contact_.nameGiven) = splitAtBlank(fullName_);
     contact_.hasReading = readingSource_ != ReadingSource::None;
     record[ReadingField] = joinFamilyGiven(contact_.readingFamily, contact_.readingGiven);
 

@@ -20,9 +20,12 @@ namespace Interchange {
 // One contact as it came in.
 struct IncomingContact {
     ContactRecord record;     // FieldCount fields; the reading is family + "　" + given
-    QString nameFamily;       // the name and the reading in their parts, where
-    QString nameGiven;        // the source kept them apart (the whole one in
-    QString readingFamily;    // the family part otherwise)
+    // The name and the reading in their parts as the source kept them apart;
+    // one that came whole is split at its first blank, and is all family
+    // without one.
+    QString nameFamily;
+    QString nameGiven;
+    QString readingFamily;
     QString readingGiven;
     bool hasReading = false;  // the source carried a reading
     QByteArray photo;         // an embedded photo, for the caller to save
