@@ -18,6 +18,7 @@ static QStringList describe(const IncomingContact &c)
     for (int i = 0; i < c.record.size(); ++i)
         if (!c.record[i].isEmpty())
             lines << QString::number(i) + u'=' + c.record[i];
+    lines << QStringLiteral("name=%1|%2").arg(c.nameFamily, c.nameGiven);
     lines << QStringLiteral("reading=%1|%2|%3").arg(c.readingFamily, c.readingGiven).arg(c.hasReading);
     if (!c.photo.isEmpty())
         lines << QStringLiteral("photo=%1:%2").arg(c.photoType).arg(c.photo.size());
@@ -92,20 +93,20 @@ private slots:
             << phone21 << int(SourceFormat::VCard) << 0
             << QStringList{"0=山田" + fb + "太郎", "1=090-1111-2222", "2=taro@example.jp",
                            "5=100-0001 東京都 千代田区 千代田1-1", "9=ﾔﾏﾀﾞ" + fb + "ﾀﾛｳ", "10=045-111-2222",
-                           "12=03-3333-4444", "18=大手町", "19=ソフト表示", "reading=ﾔﾏﾀﾞ|ﾀﾛｳ|1"}
+                           "12=03-3333-4444", "18=大手町", "19=ソフト表示", "name=山田|太郎", "reading=ﾔﾏﾀﾞ|ﾀﾛｳ|1"}
             << "BDAY=1,TEL=1";
         QTest::newRow("2.1 whole reading in the first component")
             << phone21 << int(SourceFormat::VCard) << 1
-            << QStringList{"0=鈴木 花子", "9=ｽｽﾞｷ" + fb + "ﾊﾅｺ", "reading=ｽｽﾞｷ|ﾊﾅｺ|1"} << "BDAY=1,TEL=1";
+            << QStringList{"0=鈴木 花子", "9=ｽｽﾞｷ" + fb + "ﾊﾅｺ", "name=鈴木|花子", "reading=ｽｽﾞｷ|ﾊﾅｺ|1"} << "BDAY=1,TEL=1";
 
         QTest::newRow("2.1 photo in an unindented block")
             << crlf("BEGIN:VCARD\nVERSION:2.1\nFN:写真\nPHOTO;ENCODING=BASE64;TYPE=GIF:\nR0lGODlh\nAQABAAAA\n\n"
                     "END:VCARD\n")
-            << int(SourceFormat::VCard) << 0 << QStringList{"0=写真", "reading=||0", "photo=gif:12"} << "";
+            << int(SourceFormat::VCard) << 0 << QStringList{"0=写真", "name=写真|", "reading=||0", "photo=gif:12"} << "";
 
         QTest::newRow("2.1 quoted-printable ending in = before END")
             << crlf("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=E5=B1=B1;=\nEND:VCARD\n")
-            << int(SourceFormat::VCard) << 0 << QStringList{"0=山", "reading=||0"} << "";
+            << int(SourceFormat::VCard) << 0 << QStringList{"0=山", "name=山|", "reading=||0"} << "";
 
         const QByteArray iphone = crlf(
             "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Phone//EN\nN:佐藤;花子;;;\nFN:佐藤 花子\n"
@@ -124,7 +125,7 @@ private slots:
             << QStringList{"0=佐藤 花子", "1=080-7777-8888", "2=hanako@example.com", "3=テッサ商事", "4=営業部",
                            "5=100-0005 東京都 千代田区 丸の内1-1", "8=課長", "9=さとう" + fb + "はなこ",
                            "10=03-5555-6666", "13=https://example.com/hanako", "19=一行目\n二行目, 続き",
-                           "reading=さとう|はなこ|1", "photo=jpeg:10"}
+                           "name=佐藤|花子", "reading=さとう|はなこ|1", "photo=jpeg:10"}
             << "ADR=1,NICKNAME=1,X-PHONETIC-ORG=1";
 
         const QByteArray v4 = crlf(
@@ -139,15 +140,15 @@ private slots:
             << v4 << int(SourceFormat::VCard) << 0
             << QStringList{"0=高橋 一郎", "1=+81-90-1234-5678", "3=テッサ", "4=開発", "6=東京",
                            "9=たかはし" + fb + "いちろう", "14=https://example.org/ichiro.jpg",
-                           "reading=たかはし|いちろう|1"}
+                           "name=高橋|一郎", "reading=たかはし|いちろう|1"}
             << "ORG;SORT-AS=1";
         QTest::newRow("4.0 SORT-AS with semicolons")
             << v4 << int(SourceFormat::VCard) << 1
-            << QStringList{"0=伊藤" + fb + "二郎", "9=いとう" + fb + "じろう", "reading=いとう|じろう|1"}
+            << QStringList{"0=伊藤" + fb + "二郎", "9=いとう" + fb + "じろう", "name=伊藤|二郎", "reading=いとう|じろう|1"}
             << "ORG;SORT-AS=1";
         QTest::newRow("characters beyond code page 932")
             << v4 << int(SourceFormat::VCard) << 2
-            << QStringList{"0=𠮷田 〜−😀", "9=よしだ", "19=〜 − 𠮷 😀", "reading=よしだ||1"} << "ORG;SORT-AS=1";
+            << QStringList{"0=𠮷田 〜−😀", "9=よしだ", "19=〜 − 𠮷 😀", "name=𠮷田|〜−😀", "reading=よしだ||1"} << "ORG;SORT-AS=1";
 
         const QByteArray google = crlf(
             "First Name,Middle Name,Last Name,Phonetic First Name,Phonetic Middle Name,Phonetic Last Name,"
@@ -163,7 +164,7 @@ private slots:
             << QStringList{"0=山田" + fb + "太郎", "1=090-1", "2=a@example.jp", "3=テッサ", "4=総務",
                            "5=〒100-0001\n東京都千代田区", "6=新宿", "8=主任", "9=やまだ" + fb + "たろう",
                            "10=090-2", "11=b@example.jp", "13=https://e.jp", "19=一行目\n\"二行目\", 続き",
-                           "reading=やまだ|たろう|1"}
+                           "name=山田|太郎", "reading=やまだ|たろう|1"}
             << "Birthday=1,E-mail 1 - Value=1,Phone 1 - Value=1,好物=1";
 
         const QByteArray googleOld = crlf(
@@ -177,7 +178,7 @@ private slots:
             << googleOld << int(SourceFormat::GoogleOldCsv) << 0
             << QStringList{"0=佐藤 花子", "2=h@example.com", "3=テッサ", "4=開発", "8=部長",
                            "9=さとう" + fb + "はなこ", "12=03-9999-0000", "19=メモ\n二行",
-                           "reading=さとう|はなこ|1"}
+                           "name=佐藤|花子", "reading=さとう|はなこ|1"}
             << "Organization 1 - Yomi Name=1";
 
         const QString outlookText = QStringLiteral(
@@ -194,13 +195,13 @@ private slots:
             << QStringList{"0=高橋" + fb + "一郎", "1=090-0000-3333", "2=i@example.org", "3=テッサ", "4=開発",
                            "5=100-0005 東京都 千代田区 丸の内1-1", "8=係長", "9=タカハシ" + fb + "イチロウ",
                            "10=03-0000-2222", "11=j@example.org", "12=03-0000-1111", "13=https://t.example",
-                           "19=長い\n\nメモ", "reading=タカハシ|イチロウ|1"}
+                           "19=長い\n\nメモ", "name=高橋|一郎", "reading=タカハシ|イチロウ|1"}
             << "Company Yomi=1";
         QTest::newRow("Outlook CSV in code page 932")
             << *Cp932::encode(QStringLiteral("First Name,Last Name,Mobile Phone,Business Phone\r\n"
                                              "一郎,高橋,,03-0000-2222\r\n"))
             << int(SourceFormat::OutlookCsv) << 0
-            << QStringList{"0=高橋" + fb + "一郎", "1=03-0000-2222", "reading=||0"} << "";
+            << QStringList{"0=高橋" + fb + "一郎", "1=03-0000-2222", "name=高橋|一郎", "reading=||0"} << "";
     }
 
     void readsContacts()
