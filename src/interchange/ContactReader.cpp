@@ -1,0 +1,417 @@
+#include "interchange/ContactReader.h"
+
+#include "interchange/ReaderSupport.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/Cp932.h"
+#include "shell/RecordFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cstring>
+#include <tuple>
+
+namespace Interchange {
+
+using namespace Detail;
+
+QString oversizedPhotoKey()
+{
+    return QStringLiteral("PHOTO（大きすぎる写真）");
+}
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const uchar *>(bytes.data());
+    const auto *const end = p + bytes.size();
+    while (p < end) {
+        // ASCII eight bytes at a time: the common case of a contact file.
+        while (end - p >= 8) {
+            quint64 v;
+            std::memcpy(&v, p, 8);
+            if (v & 0x8080808080808080ull)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
+        const uchar c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int more;
+        char32_t min;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1; min = 0x80; cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2; min = 0x800; cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3; min = 0x10000; cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= more)
+            return false;
+        for (int i = 1; i <= more; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += more + 1;
+    }
+    return true;
+}
+
+namespace Detail {
+
+std::optional<TextEncoding> markedEncoding(QByteArrayView bytes, qsizetype *bomLength)
+{
+    *bomLength = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        *bomLength = 3;
+        return TextEncoding::Utf8;
+    }
+    if (bytes.startsWith("\xFF\xFE")) {
+        *bomLength = 2;
+        return TextEncoding::Utf16LE;
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        *bomLength = 2;
+        return TextEncoding::Utf16BE;
+    }
+    return std::nullopt;
+}
+
+} // namespace Detail
+
+TextEncoding detectEncoding(QByteArrayView bytes, qsizetype *bomLength)
+{
+    qsizetype bom = 0;
+    const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
+    if (bomLength)
+        *bomLength = bom;
+    if (marked)
+        return *marked;
+    return isValidUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Cp932;
+}
+
+namespace Detail {
+
+std::optional<QString> decodeAs(QByteArrayView bytes, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        if (!isValidUtf8(bytes))
+            return std::nullopt;
+        return QString::fromUtf8(bytes);
+    case TextEncoding::Cp932:
+        return Cp932::decode(bytes);
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        QStringDecoder decoder(encoding == TextEncoding::Utf16LE ? QStringConverter::Utf16LE
+                                                                 : QStringConverter::Utf16BE);
+        QString text = decoder(bytes);
+        if (decoder.hasError())
+            return std::nullopt;
+        return text;
+    }
+    }
+    return std::nullopt;
+}
+
+QByteArray utf8FromUtf16(QByteArrayView bytes, TextEncoding encoding)
+{
+    const std::optional<QString> text = decodeAs(bytes, encoding);
+    return text ? text->toUtf8() : QByteArray();
+}
+
+bool looksBinary(QByteArrayView bytes)
+{
+    return bytes.contains('\0');
+}
+
+ReadOutcome failed(ReadFailure failure, const QString &message)
+{
+    ReadOutcome outcome;
+    outcome.failure = failure;
+    outcome.message = message;
+    return outcome;
+}
+
+ReadOutcome tooMany(ReadOutcome outcome)
+{
+    outcome.failure = ReadFailure::TooMany;
+    outcome.message = QStringLiteral("１００００件超えてしまいます。");
+    return outcome;
+}
+
+QString normaliseLineBreaks(QString text)
+{
+    if (text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+    return text;
+}
+
+std::pair<QString, QString> splitAtBlank(const QString &text)
+{
+    const QString trimmed = trimBlanks(text);
+    const qsizetype blank = std::find_if(trimmed.cbegin(), trimmed.cend(), isBlank) - trimmed.cbegin();
+    if (blank >= trimmed.size())
+        return {trimmed, QString()};
+    return {trimmed.left(blank), trimBlanks(QStringView(trimmed).sliced(blank))};
+}
+
+QString joinFamilyGiven(const QString &family, const QString &given)
+{
+    const QString f = trimBlanks(family);
+    const QString g = trimBlanks(given);
+    if (f.isEmpty())
+        return g;
+    if (g.isEmpty())
+        return f;
+    return f + FullBlank + g;
+}
+
+ContactAssembler::ContactAssembler(QMap<QString, int> &leftOut, qsizetype &photoBytesKept)
+    : leftOut_(leftOut), photoBytesKept_(photoBytesKept)
+{
+    contact_.record = ContactRecord(FieldCount); // twenty empty fields in one allocation
+}
+
+void ContactAssembler::setFullName(const QString &name)
+{
+    if (fullName_.isEmpty())
+        fullName_ = trimBlanks(name);
+}
+
+void ContactAssembler::setNameParts(const QString &family, const QString &given)
+{
+    if (contact_.nameFamily.isEmpty() && contact_.nameGiven.isEmpty()) {
+        contact_.nameFamily = trimBlanks(family);
+        contact_.nameGiven = trimBlanks(given);
+    }
+}
+
+void ContactAssembler::offerReading(ReadingSource source, const QString &family, const QString &given)
+{
+    if (source <= readingSource_)
+        return;
+    std::pair<QString, QString> parts{trimBlanks(family), trimBlanks(given)};
+    if (parts.second.isEmpty())
+        parts = splitAtBlank(parts.first); // the whole reading in one part
+    if (parts.first.isEmpty() && parts.second.isEmpty())
+        return;
+    readingSource_ = source;
+    contact_.readingFamily = parts.first;
+    contact_.readingGiven = parts.second;
+}
+
+void ContactAssembler::addPhone(const QString &number, PhoneKind kind, const QString &key)
+{
+    const QString trimmed = trimBlanks(number);
+    if (!trimmed.isEmpty())
+        phones_.append({trimmed, kind, key});
+}
+
+void ContactAssembler::addMail(const QString &mail, const QString &key)
+{
+    const QString trimmed = trimBlanks(mail);
+    if (!trimmed.isEmpty()) {
+        mails_.append(trimmed);
+        mailKeys_.append(key);
+    }
+}
+
+void ContactAssembler::setField(int field, const QString &value, const QString &key)
+{
+    if (trimBlanks(value).isEmpty())
+        return;
+    if (trimBlanks(contact_.record[field]).isEmpty())
+        contact_.record[field] = value;
+    else
+        leaveOut(key);
+}
+
+void ContactAssembler::addPhoto(QByteArray bytes, const QString &type, const QString &key)
+{
+    if (bytes.isEmpty())
+        return;
+    if (!contact_.photo.isEmpty() || !trimBlanks(contact_.record[FieldMap::PhotoField]).isEmpty()) {
+        leaveOut(key);
+        return;
+    }
+    if (bytes.size() > MaxPhotoBytes || photoBytesKept_ + bytes.size() > MaxPhotoBytesTotal) {
+        leaveOut(oversizedPhotoKey());
+        return;
+    }
+    photoBytesKept_ += bytes.size();
+    contact_.photo = std::move(bytes);
+    contact_.photoType = type.toLower();
+}
+
+void ContactAssembler::leaveOut(const QString &key)
+{
+    ++leftOut_[key];
+}
+
+IncomingContact ContactAssembler::finish()
+{
+    ContactRecord &record = contact_.record;
+    record[NameField] = !fullName_.isEmpty() ? fullName_
+                                             : joinFamilyGiven(contact_.nameFamily, contact_.nameGiven);
+    if (contact_.nameFamily.isEmpty() && contact_.nameGiven.isEmpty())
+        std::tie(contact_.nameFamily, contact_.nameGiven) = splitAtBlank(fullName_);
+    contact_.hasReading = readingSource_ != ReadingSource::None;
+    record[ReadingField] = joinFamilyGiven(contact_.readingFamily, contact_.readingGiven);
+
+    // Mobile and ordinary numbers first, then work numbers; faxes apart.
+    std::stable_sort(phones_.begin(), phones_.end(),
+                     [](const Phone &a, const Phone &b) { return a.kind < b.kind; });
+    int voiceUsed = 0;
+    for (const Phone &phone : phones_) {
+        if (phone.kind == PhoneKind::Fax)
+            setField(FieldMap::FaxField, phone.number, phone.key);
+        else if (voiceUsed < 2)
+            record[voiceUsed++ == 0 ? Tel1Field : Tel2Field] = phone.number;
+        else
+            leaveOut(phone.key);
+    }
+    for (qsizetype i = 0; i < mails_.size(); ++i) {
+        if (i < 2)
+            record[i == 0 ? FieldMap::Mail1Field : FieldMap::Mail2Field] = mails_[i];
+        else
+            leaveOut(mailKeys_[i]);
+    }
+    return std::move(contact_);
+}
+
+} // namespace Detail
+
+static ReadOutcome readContactBytesAs(QByteArrayView bytes, qsizetype stopAfter, bool *recognised)
+{
+    // Only the mark is looked at here: the readers decide the rest.
+    qsizetype bom = 0;
+    const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
+    QByteArray utf8;
+    QByteArrayView body = bytes.sliced(bom);
+    *recognised = true;
+    if (marked == TextEncoding::Utf16LE || marked == TextEncoding::Utf16BE) {
+        utf8 = utf8FromUtf16(body, *marked);
+        body = utf8;
+    } else if (looksBinary(body.first(std::min<qsizetype>(body.size(), 64 * 1024)))) {
+        // The readers look at the rest.
+        return failed(ReadFailure::BadContent,
+                      QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
+    }
+    // The first line that isn't blank tells a card from a CSV header.
+    qsizetype start = 0;
+    while (start < body.size() && (body[start] == '\r' || body[start] == '\n' || body[start] == ' ' || body[start] == '\t'))
+        ++start;
+    const QByteArrayView first = body.sliced(start, std::min<qsizetype>(body.size() - start, 11));
+    if (first.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0)
+        return readVCard(bytes, stopAfter);
+    ReadOutcome csv = readCsv(bytes, stopAfter);
+    if (csv.format == SourceFormat::Unknown && csv.failure == ReadFailure::BadContent)
+        *recognised = false;
+    return csv;
+}
+
+ReadOutcome readContactBytes(QByteArrayView bytes, qsizetype stopAfter)
+{
+    bool recognised = false;
+    ReadOutcome outcome = readContactBytesAs(bytes, stopAfter, &recognised);
+    if (!recognised)
+        return failed(ReadFailure::BadContent,
+                      QStringLiteral("vCard でも CSV (Google・Outlook の形式) でもないファイルです"));
+    return outcome;
+}
+
+static ReadOutcome readRecordFile(const QString &path, qsizetype stopAfter)
+{
+    ReadOutcome outcome;
+    try {
+        const QList<QStringList> records = readRecords(path, FieldCount, stopAfter);
+        outcome.format = SourceFormat::RecordFile;
+        outcome.contacts.reserve(records.size());
+        for (const QStringList &record : records) {
+            IncomingContact contact;
+            contact.record = record;
+            const auto name = splitAtBlank(record[NameField]);
+            contact.nameFamily = name.first;
+            contact.nameGiven = name.second;
+            const auto reading = splitAtBlank(record[ReadingField]);
+            contact.readingFamily = reading.first;
+            contact.readingGiven = reading.second;
+            contact.hasReading = !reading.first.isEmpty();
+            outcome.contacts.append(std::move(contact));
+        }
+        if (outcome.contacts.size() > stopAfter)
+            return tooMany(std::move(outcome));
+    } catch (const AppError &e) {
+        return failed(ReadFailure::BadContent,
+                      QStringLiteral("vCard でも CSV (Google・Outlook の形式) でも取込ファイルの形式でもないファイルです（")
+                          + errorDescription(e.number) + QStringLiteral("）"));
+    }
+    return outcome;
+}
+
+ReadOutcome readContactFile(const QString &path, qsizetype stopAfter)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ReadOutcome outcome = failed(ReadFailure::FileError, QString());
+        const QFileInfo info(path);
+        outcome.errorNumber = !info.exists() ? ErrNo::FileNotFound
+            : info.isDir()                   ? ErrNo::PathFileAccess
+            : !info.isReadable()             ? ErrNo::PermissionDenied
+                                             : ErrNo::DeviceIo;
+        outcome.message = path + QStringLiteral(" を開けません（") + errorDescription(outcome.errorNumber)
+            + QStringLiteral("）");
+        return outcome;
+    }
+    const qint64 size = file.size();
+    if (size > MaxFileBytes)
+        return failed(ReadFailure::TooLarge,
+                      QStringLiteral("ファイルが大きすぎます（%1 MB。読めるのは %2 MB まで）")
+                          .arg(size / (1024 * 1024))
+                          .arg(MaxFileBytes / (1024 * 1024)));
+
+    // The file is mapped, not copied: its pages are the page cache's, and
+    // only the contacts read take memory of their own.
+    QByteArray copied;
+    QByteArrayView bytes;
+    if (size > 0) {
+        if (uchar *mapped = file.map(0, size)) {
+            bytes = QByteArrayView(mapped, size);
+        } else {
+            copied = file.read(MaxFileBytes + 1);
+            if (file.error() != QFileDevice::NoError) {
+                ReadOutcome outcome = failed(ReadFailure::FileError, QString());
+                outcome.errorNumber = ErrNo::DeviceIo;
+                outcome.message = path + QStringLiteral(" を読めません（") + errorDescription(ErrNo::DeviceIo)
+                    + QStringLiteral("）");
+                return outcome;
+            }
+            bytes = copied;
+        }
+    }
+    if (bytes.isEmpty())
+        return failed(ReadFailure::BadContent, QStringLiteral("ファイルが空です"));
+
+    bool recognised = false;
+    ReadOutcome outcome = readContactBytesAs(bytes, stopAfter, &recognised);
+    if (recognised)
+        return outcome;
+    return readRecordFile(path, stopAfter);
+}
+
+} // namespace Interchange

@@ -1,0 +1,873 @@
+// The vCard reader (2.1, 3.0 and 4.0). It is our own: no library for Qt 6
+// in Debian 12 reads what Japanese phones write, a card in Shift_JIS with
+// quoted-printable values and soft line breaks, a character set per property,
+// and the kana reading in SOUND;X-IRMC-N, X-PHONETIC-*, SORT-STRING or
+// SORT-AS. Lines are cut and unfolded on the bytes (every encoding read here
+// keeps ASCII bytes for ASCII characters, and no second byte of a code page
+// 932 character is a line end, a colon or a semicolon); each value is
+// decoded on its own, then split into its components and unescaped.
+
+#include "interchange/ContactReader.h"
+#include "interchange/FieldMap.h"
+#include "interchange/ReaderSupport.h"
+
+#include "shell/BasCommn.h"
+#include "shell/Cp932.h"
+
+#include <QHash>
+#include <QVarLengthArray>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace Interchange {
+
+using namespace Detail;
+
+namespace {
+
+// Whether two names are equal, ignoring the case of ASCII letters.
+bool is(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char x = a[i];
+        const char y = b[i];
+        if (x != y && !((x | 0x20) == (y | 0x20) && (x | 0x20) >= 'a' && (x | 0x20) <= 'z'))
+            return false;
+    }
+    return true;
+}
+
+bool containsNoCase(QByteArrayView text, QByteArrayView sought)
+{
+    for (qsizetype i = 0; i + sought.size() <= text.size(); ++i)
+        if (is(text.sliced(i, sought.size()), sought))
+            return true;
+    return false;
+}
+
+// One property of a card. Its parts are views into the file's bytes, or
+// into the unfolded line the card keeps, so that a property costs no copy.
+struct Property {
+    QByteArrayView group;
+    QByteArrayView name;
+    QVarLengthArray<QByteArrayView, 4> types; // TYPE= values and bare parameters
+    QByteArrayView encoding;
+    QByteArrayView charset;
+    QByteArrayView mediaType;
+    QByteArrayView sortAs;
+    QByteArray sortAsJoined;     // SORT-AS written without quotes around its ";"
+    bool hasSortAs = false;
+    QByteArrayView value;
+    bool oversized = false;      // a binary value past its bound, not kept
+    int line = 0;
+
+    bool hasType(QByteArrayView type) const
+    {
+        return std::any_of(types.cbegin(), types.cend(), [&](QByteArrayView t) { return is(t, type); });
+    }
+    bool encodedAs(QByteArrayView e) const { return is(encoding, e); }
+    QByteArrayView sortAsValue() const { return sortAsJoined.isEmpty() ? sortAs : QByteArrayView(sortAsJoined); }
+    QString key() const { return QString::fromLatin1(name).toUpper(); }
+};
+
+bool isBinaryProperty(QByteArrayView name)
+{
+    return is(name, "PHOTO") || is(name, "LOGO") || is(name, "SOUND") || is(name, "KEY");
+}
+
+// The name and parameters of a line.
+QByteArrayView headOfLine(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    return colon >= 0 ? line.first(colon) : line;
+}
+
+// The property name at the start of a line, without its group.
+QByteArrayView propertyName(QByteArrayView line)
+{
+    qsizetype end = 0;
+    while (end < line.size() && line[end] != ';' && line[end] != ':')
+        ++end;
+    QByteArrayView name = line.first(end);
+    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+        name = name.sliced(dot + 1);
+    return name.trimmed();
+}
+
+bool declaresQuotedPrintable(QByteArrayView line)
+{
+    return containsNoCase(headOfLine(line), "QUOTED-PRINTABLE");
+}
+
+bool declaresBase64(QByteArrayView line)
+{
+    const QByteArrayView head = headOfLine(line);
+    return containsNoCase(head, "BASE64") || containsNoCase(head, "ENCODING=B");
+}
+
+// What an oversized line keeps: its name and parameters, so that what was
+// left out is still counted under its name.
+QByteArray headOf(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    return line.first(colon >= 0 ? colon + 1 : 0).toByteArray();
+}
+
+QByteArrayView unquoted(QByteArrayView value, bool *quoted)
+{
+    *quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+    return *quoted ? value.sliced(1, value.size() - 2) : value;
+}
+
+void appendList(QVarLengthArray<QByteArrayView, 4> &types, QByteArrayView list)
+{
+    while (!list.isEmpty()) {
+        const qsizetype comma = list.indexOf(',');
+        const QByteArrayView t = (comma < 0 ? list : list.first(comma)).trimmed();
+        if (!t.isEmpty())
+            types.append(t);
+        if (comma < 0)
+            break;
+        list = list.sliced(comma + 1);
+    }
+}
+
+// Parses one unfolded line; false when it has no colon (no property).
+bool parseProperty(QByteArrayView line, Property &p)
+{
+    qsizetype i = 0;
+    while (i < line.size() && line[i] != ';' && line[i] != ':')
+        ++i;
+    if (i >= line.size())
+        return false;
+    QByteArrayView fullName = line.first(i);
+    if (const qsizetype dot = fullName.lastIndexOf('.'); dot >= 0) {
+        p.group = fullName.first(dot);
+        fullName = fullName.sliced(dot + 1);
+    }
+    p.name = fullName.trimmed();
+
+    bool afterUnquotedSortAs = false;
+    while (i < line.size() && line[i] == ';') {
+        const qsizetype start = ++i;
+        bool inQuotes = false;
+        while (i < line.size() && (inQuotes || (line[i] != ';' && line[i] != ':'))) {
+            if (line[i] == '"')
+                inQuotes = !inQuotes;
+            ++i;
+        }
+        const QByteArrayView param = line.sliced(start, i - start);
+        const qsizetype eq = param.indexOf('=');
+        if (eq < 0) {
+            const QByteArrayView bare = param.trimmed();
+            if (afterUnquotedSortAs) {
+                // SORT-AS="family;given" written without its quotes.
+                if (p.sortAsJoined.isEmpty())
+                    p.sortAsJoined = p.sortAs.toByteArray();
+                p.sortAsJoined += ';' + bare.toByteArray();
+                continue;
+            }
+            if (is(bare, "QUOTED-PRINTABLE") || is(bare, "BASE64") || is(bare, "8BIT") || is(bare, "7BIT"))
+                p.encoding = bare;
+            else if (!bare.isEmpty())
+                p.types.append(bare);
+            continue;
+        }
+        const QByteArrayView name = param.first(eq).trimmed();
+        bool quoted = false;
+        const QByteArrayView value = unquoted(param.sliced(eq + 1).trimmed(), &quoted);
+        afterUnquotedSortAs = false;
+        if (is(name, "TYPE")) {
+            appendList(p.types, value);
+        } else if (is(name, "ENCODING")) {
+            p.encoding = value.trimmed();
+        } else if (is(name, "CHARSET")) {
+            p.charset = value.trimmed();
+        } else if (is(name, "VALUE")) {
+            // a URI or text: told apart by the value itself
+        } else if (is(name, "MEDIATYPE")) {
+            p.mediaType = value.trimmed();
+        } else if (is(name, "SORT-AS")) {
+            p.sortAs = value;
+            p.hasSortAs = true;
+            afterUnquotedSortAs = !quoted;
+        }
+    }
+    if (i >= line.size() || line[i] != ':')
+        return false;
+    p.value = line.sliced(i + 1);
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QByteArray decodeQuotedPrintable(QByteArrayView in)
+{
+    QByteArray out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] != '=') {
+            out += in[i];
+            continue;
+        }
+        if (i + 2 < in.size() && hexDigit(in[i + 1]) >= 0 && hexDigit(in[i + 2]) >= 0) {
+            out += char(hexDigit(in[i + 1]) * 16 + hexDigit(in[i + 2]));
+            i += 2;
+        } else if (i + 1 < in.size() && (in[i + 1] == '\r' || in[i + 1] == '\n')) {
+            // A soft line break left inside the value.
+            ++i;
+            if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n')
+                ++i;
+        } else if (i + 1 == in.size()) {
+            // A soft line break at the very end.
+        } else {
+            out += '='; // not an escape: kept as it came
+        }
+    }
+    return out;
+}
+
+std::optional<QByteArray> decodeBase64(QByteArrayView in)
+{
+    QByteArray compact;
+    compact.reserve(in.size());
+    for (const char c : in)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            compact += c;
+    auto result = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+    if (!result)
+        return std::nullopt;
+    return std::move(result.decoded);
+}
+
+bool isCp932Name(QByteArrayView charset)
+{
+    for (QByteArrayView name : {"shift_jis", "shift-jis", "sjis", "x-sjis", "cp932", "windows-31j", "ms_kanji", "ms932"})
+        if (is(charset, name))
+            return true;
+    return false;
+}
+
+// Splits a structured value at the semicolons that aren't escaped.
+QStringList splitComponents(const QString &text)
+{
+    QStringList parts;
+    parts.reserve(8);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\\')
+            ++i;
+        else if (text[i] == u';') {
+            parts.append(text.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.append(text.sliced(std::min(start, text.size())));
+    return parts;
+}
+
+QString unescape(const QString &text)
+{
+    if (!text.contains(u'\\'))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const QChar next = text[++i];
+        if (next == u'n' || next == u'N')
+            out += u'\n';
+        else if (next == u',' || next == u';' || next == u'\\' || next == u':')
+            out += next;
+        else {
+            out += u'\\';
+            out += next;
+        }
+    }
+    return out;
+}
+
+QString component(const QStringList &parts, qsizetype i)
+{
+    return i < parts.size() ? unescape(parts[i]) : QString();
+}
+
+class VCardParser {
+public:
+    VCardParser(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter)
+        : body_(body), markedUnicode_(markedUnicode), fromUtf16_(fromUtf16), stopAfter_(stopAfter)
+    {
+        outcome_.format = SourceFormat::VCard;
+        // A card takes some hundred bytes at least; reserving spares the
+        // list's growth, whose large reallocations cost more than the cards.
+        outcome_.contacts.reserve(std::min<qsizetype>(stopAfter_ + 1, body_.size() / 256 + 1));
+        card_.reserve(32);
+    }
+
+    ReadOutcome run();
+
+private:
+    bool nextPhysicalLine(QByteArrayView &line);
+    bool handleLogicalLine(QByteArrayView line, QByteArray owned, int lineNumber, bool oversized);
+    bool finishCard();
+    std::optional<QString> text(const Property &p);
+    std::optional<QString> decodeCharset(QByteArrayView bytes, const Property &p, bool transformed);
+    bool error(int line, const QString &what);
+    void photo(const Property &p, ContactAssembler &contact);
+
+    QByteArrayView body_;
+    qsizetype pos_ = 0;
+    int lineNumber_ = 0;
+    bool markedUnicode_;    // a byte order mark said UTF-8 or UTF-16
+    bool fromUtf16_;
+    qsizetype stopAfter_;
+    ReadOutcome outcome_;
+    qsizetype photoBytes_ = 0;
+
+    int depth_ = 0;
+    int cardStart_ = 0;
+    bool nestedCounted_ = false;
+    QList<Property> card_;
+    QList<QByteArray> cardLines_; // the card's unfolded lines that its properties view
+    QString error_;
+};
+
+bool VCardParser::error(int line, const QString &what)
+{
+    error_ = QString::number(line) + QStringLiteral(" 行目: ") + what;
+    return false;
+}
+
+bool VCardParser::nextPhysicalLine(QByteArrayView &line)
+{
+    if (pos_ >= body_.size())
+        return false;
+    const char *const begin = body_.data() + pos_;
+    const qsizetype rest = body_.size() - pos_;
+    qsizetype length = rest;
+    if (const void *lf = std::memchr(begin, '\n', size_t(rest)))
+        length = static_cast<const char *>(lf) - begin;
+    // A lone CR ends a line too.
+    if (const void *cr = std::memchr(begin, '\r', size_t(length)))
+        length = static_cast<const char *>(cr) - begin;
+    line = QByteArrayView(begin, length);
+    pos_ += length;
+    if (pos_ < body_.size()) {
+        if (body_[pos_] == '\r' && pos_ + 1 < body_.size() && body_[pos_ + 1] == '\n')
+            ++pos_;
+        ++pos_;
+    }
+    ++lineNumber_;
+    return true;
+}
+
+ReadOutcome VCardParser::run()
+{
+    // A line that isn't folded is viewed where it lies; only an unfolded
+    // one is copied together.
+    QByteArrayView logical;
+    QByteArray unfolded;
+    bool isUnfolded = false;
+    int logicalLine = 0;
+    bool quotedPrintable = false;
+    bool base64 = false;
+    bool binary = false;
+    bool oversized = false;
+    QByteArrayView line;
+    const auto flushLine = [&]() -> bool {
+        if (logicalLine == 0)
+            return true;
+        QByteArray owned = std::exchange(unfolded, QByteArray());
+        const QByteArrayView view = isUnfolded ? QByteArrayView(owned) : logical;
+        const bool ok = handleLogicalLine(view, std::move(owned), logicalLine, oversized);
+        isUnfolded = false;
+        logicalLine = 0;
+        oversized = false;
+        return ok;
+    };
+    const auto tooLong = [&] {
+        error(logicalLine, QStringLiteral("行が長すぎます（1 MB を超えています）"));
+        return failed(ReadFailure::BadContent, error_);
+    };
+    while (nextPhysicalLine(line)) {
+        const bool folded = !line.isEmpty() && (line[0] == ' ' || line[0] == '\t');
+        const QByteArrayView current = isUnfolded ? QByteArrayView(unfolded) : logical;
+        // A phone may end a quoted-printable value with "=" before END.
+        const bool softBreak = quotedPrintable && current.endsWith('=')
+            && line.trimmed().compare("END:VCARD", Qt::CaseInsensitive) != 0;
+        // Version 2.1 lets base64 lines go unindented up to a blank line;
+        // a line without a colon is no property of its own.
+        const bool base64Block = base64 && !line.isEmpty() && !line.contains(':');
+        if (logicalLine != 0 && (folded || softBreak || base64Block)) {
+            if (!isUnfolded) {
+                unfolded = logical.toByteArray();
+                isUnfolded = true;
+            }
+            QByteArrayView more = line;
+            if (softBreak)
+                unfolded.chop(1); // the soft line break
+            else if (folded)
+                more = more.sliced(1);
+            if (oversized)
+                continue;
+            const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
+            if (unfolded.size() + more.size() > bound) {
+                if (!binary)
+                    return tooLong();
+                oversized = true;
+                unfolded = headOf(unfolded);
+                continue;
+            }
+            unfolded += more;
+            continue;
+        }
+        if (!flushLine())
+            return failed(ReadFailure::BadContent, error_);
+        if (outcome_.failure == ReadFailure::TooMany)
+            return std::move(outcome_);
+        if (line.trimmed().isEmpty())
+            continue;
+        logicalLine = lineNumber_;
+        binary = isBinaryProperty(propertyName(line));
+        quotedPrintable = declaresQuotedPrintable(line);
+        base64 = declaresBase64(line);
+        const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
+        if (line.size() > bound) {
+            if (!binary)
+                return tooLong();
+            oversized = true;
+            unfolded = headOf(line);
+            isUnfolded = true;
+            continue;
+        }
+        logical = line;
+    }
+    if (!flushLine())
+        return failed(ReadFailure::BadContent, error_);
+    if (outcome_.failure == ReadFailure::TooMany)
+        return std::move(outcome_);
+    if (depth_ > 0)
+        return failed(ReadFailure::BadContent,
+                      QString::number(cardStart_)
+                          + QStringLiteral(" 行目の「BEGIN:VCARD」に対応する「END:VCARD」がありません"));
+    if (outcome_.contacts.isEmpty())
+        return failed(ReadFailure::BadContent, QStringLiteral("vCard に連絡先がありません"));
+    return std::move(outcome_);
+}
+
+bool VCardParser::handleLogicalLine(QByteArrayView line, QByteArray owned, int lineNumber, bool oversized)
+{
+    Property p;
+    if (!parseProperty(line, p))
+        return true; // no property: a stray line between the cards
+    p.line = lineNumber;
+    p.oversized = oversized;
+    const bool isBegin = is(p.name, "BEGIN") && is(p.value.trimmed(), "VCARD");
+    const bool isEnd = is(p.name, "END") && is(p.value.trimmed(), "VCARD");
+    if (isBegin) {
+        if (depth_++ == 0) {
+            card_.clear();
+            cardLines_.clear();
+            cardStart_ = lineNumber;
+            nestedCounted_ = false;
+        } else if (!nestedCounted_) {
+            // A card inside a card (AGENT of 2.1): not a contact of the list.
+            ++outcome_.leftOut[QStringLiteral("AGENT")];
+            nestedCounted_ = true;
+        }
+        return true;
+    }
+    if (depth_ == 0)
+        return true;
+    if (isEnd) {
+        if (--depth_ == 0)
+            return finishCard();
+        return true;
+    }
+    if (depth_ == 1) {
+        // The views stay valid: the bytes of a QByteArray don't move with it.
+        if (!owned.isNull())
+            cardLines_.append(std::move(owned));
+        card_.append(std::move(p));
+    }
+    return true;
+}
+
+std::optional<QString> VCardParser::decodeCharset(QByteArrayView bytes, const Property &p, bool transformed)
+{
+    if (!p.charset.isEmpty() && (transformed || !fromUtf16_)) {
+        if (isCp932Name(p.charset)) {
+            if (auto t = Cp932::decode(bytes))
+                return t;
+            error(p.line, QStringLiteral("Shift_JIS と宣言された値に Shift_JIS として読めないバイトがあります"));
+            return std::nullopt;
+        }
+        if (is(p.charset, "utf-8") || is(p.charset, "utf8")) {
+            if (isValidUtf8(bytes))
+                return QString::fromUtf8(bytes);
+            error(p.line, QStringLiteral("UTF-8 と宣言された値に UTF-8 として読めないバイトがあります"));
+            return std::nullopt;
+        }
+        QStringDecoder decoder(p.charset.toByteArray().constData());
+        if (!decoder.isValid()) {
+            error(p.line, QStringLiteral("文字コード「") + QString::fromLatin1(p.charset)
+                              + QStringLiteral("」は読めません"));
+            return std::nullopt;
+        }
+        QString t = decoder(bytes);
+        if (decoder.hasError()) {
+            error(p.line, QStringLiteral("文字コード「") + QString::fromLatin1(p.charset)
+                              + QStringLiteral("」として読めないバイトがあります"));
+            return std::nullopt;
+        }
+        return t;
+    }
+    // No character set of its own: valid UTF-8 is UTF-8, else code page
+    // 932 unless a byte order mark said otherwise. Deciding by the value
+    // gives what deciding by the whole file gives for a file that is UTF-8
+    // throughout, and keeps a file of phones' cards readable in which only
+    // some values are in Shift_JIS.
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    if (markedUnicode_) {
+        error(p.line, QStringLiteral("UTF-8 として読めないバイトがあります"));
+        return std::nullopt;
+    }
+    if (auto t = Cp932::decode(bytes))
+        return t;
+    error(p.line, QStringLiteral("UTF-8 としても Shift_JIS としても読めないバイトがあります"));
+    return std::nullopt;
+}
+
+std::optional<QString> VCardParser::text(const Property &p)
+{
+    if (p.encodedAs("QUOTED-PRINTABLE"))
+        return decodeCharset(decodeQuotedPrintable(p.value), p, true);
+    if (p.encodedAs("B") || p.encodedAs("BASE64")) {
+        const auto bytes = decodeBase64(p.value);
+        if (!bytes) {
+            error(p.line, QStringLiteral("BASE64 の値が壊れています"));
+            return std::nullopt;
+        }
+        return decodeCharset(*bytes, p, true);
+    }
+    return decodeCharset(p.value, p, false);
+}
+
+QString imageType(QByteArrayView mediaType, const Property &p)
+{
+    QByteArrayView media = mediaType;
+    for (QByteArrayView t : p.types)
+        for (QByteArrayView known : {"jpeg", "jpg", "png", "gif", "bmp", "heic", "webp"})
+            if (is(t, known) || (t.size() > 6 && is(t.first(6), "image/")))
+                media = t;
+    if (media.size() > 6 && is(media.first(6), "image/"))
+        media = media.sliced(6);
+    const QString type = QString::fromLatin1(media).toLower();
+    return type == u"jpg" ? QStringLiteral("jpeg") : type;
+}
+
+void VCardParser::photo(const Property &p, ContactAssembler &contact)
+{
+    const QString key = QStringLiteral("PHOTO");
+    if (p.oversized) {
+        contact.leaveOut(oversizedPhotoKey());
+        return;
+    }
+    if (p.encodedAs("B") || p.encodedAs("BASE64")) {
+        if (auto bytes = decodeBase64(p.value))
+            contact.addPhoto(std::move(*bytes), imageType(p.mediaType, p), key);
+        else
+            contact.leaveOut(key);
+        return;
+    }
+    const QByteArrayView value = p.value.trimmed();
+    if (value.size() > 5 && is(value.first(5), "data:")) {
+        // data:image/jpeg;base64,…
+        const qsizetype comma = value.indexOf(',');
+        const QByteArrayView head = value.first(std::max<qsizetype>(comma, 0));
+        std::optional<QByteArray> bytes;
+        if (comma >= 0 && head.size() >= 12 && is(head.last(7), ";base64"))
+            bytes = decodeBase64(value.sliced(comma + 1));
+        if (!bytes) {
+            contact.leaveOut(key);
+            return;
+        }
+        contact.addPhoto(std::move(*bytes), imageType(head.sliced(5, head.size() - 12), p), key);
+        return;
+    }
+    if (auto uri = text(p))
+        contact.setField(FieldMap::PhotoField, unescape(*uri), key);
+}
+
+PhoneKind phoneKind(const Property &p, const QString &label)
+{
+    const QString l = label.toLower();
+    if (p.hasType("FAX") || l.contains(u"fax") || l.contains(u"ファクス") || l.contains(u"ファックス"))
+        return PhoneKind::Fax;
+    if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || l.contains(u"mobile")
+        || l.contains(u"携帯"))
+        return PhoneKind::Cell;
+    if (p.hasType("WORK") || l.contains(u"work") || l.contains(u"勤務先") || l.contains(u"会社"))
+        return PhoneKind::Work;
+    return PhoneKind::Voice;
+}
+
+bool isIgnored(QByteArrayView name)
+{
+    // What describes the card rather than the contact.
+    for (QByteArrayView i : {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID", "X-ABSHOWAS",
+                             "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"})
+        if (is(name, i))
+            return true;
+    return false;
+}
+
+enum class Name {
+    Other, FN, N, Sound, SortString, PhoneticLast, PhoneticFirst, Tel, Email, Org, Title, Adr, Url, Note, Photo,
+};
+
+Name nameOf(QByteArrayView name)
+{
+    static const std::pair<QByteArrayView, Name> names[] = {
+        {"FN", Name::FN}, {"N", Name::N}, {"SOUND", Name::Sound}, {"SORT-STRING", Name::SortString},
+        {"X-PHONETIC-LAST-NAME", Name::PhoneticLast}, {"X-PHONETIC-FIRST-NAME", Name::PhoneticFirst},
+        {"TEL", Name::Tel}, {"EMAIL", Name::Email}, {"ORG", Name::Org}, {"TITLE", Name::Title},
+        {"ADR", Name::Adr}, {"URL", Name::Url}, {"NOTE", Name::Note}, {"PHOTO", Name::Photo},
+    };
+    for (const auto &[text, n] : names)
+        if (is(name, text))
+            return n;
+    return Name::Other;
+}
+
+// The reading in SORT-AS: family and given, separated by "," or by ";".
+std::pair<QString, QString> sortAsParts(QString sortAs)
+{
+    sortAs.replace(u';', u',');
+    const qsizetype comma = sortAs.indexOf(u',');
+    if (comma < 0)
+        return {sortAs, QString()};
+    QString given = sortAs.sliced(comma + 1);
+    given.replace(u',', u' ');
+    return {sortAs.first(comma), given};
+}
+
+bool VCardParser::finishCard()
+{
+    ContactAssembler contact(outcome_.leftOut, photoBytes_);
+    QHash<QByteArray, QString> labels; // X-ABLabel of each group
+    for (const Property &p : card_) {
+        if (!p.group.isEmpty() && is(p.name, "X-ABLABEL")) {
+            const auto t = text(p);
+            if (!t)
+                return false;
+            labels.insert(p.group.toByteArray().toUpper(), unescape(*t));
+        }
+    }
+    // The card's plain UTF-8 values are decoded into one text that they
+    // share: one allocation a card instead of one a value.
+    QVarLengthArray<std::pair<qsizetype, qsizetype>, 32> spans(card_.size(), {-1, 0});
+    qsizetype plainBytes = 0;
+    for (qsizetype i = 0; i < card_.size(); ++i) {
+        const Property &p = card_[i];
+        if (p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"))
+            && isValidUtf8(p.value)) {
+            spans[i].first = 0;
+            plainBytes += p.value.size();
+        }
+    }
+    QString cardText(plainBytes, Qt::Uninitialized);
+    {
+        QStringDecoder utf8(QStringConverter::Utf8,
+                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        QChar *const base = cardText.data();
+        QChar *out = base;
+        for (qsizetype i = 0; i < card_.size(); ++i) {
+            if (spans[i].first < 0)
+                continue;
+            QChar *const end = utf8.appendToBuffer(out, card_[i].value);
+            spans[i] = {out - base, end - out};
+            out = end;
+        }
+        // Japanese text takes a third of its UTF-8 bytes in UTF-16 units.
+        cardText.truncate(out - base);
+        cardText.squeeze();
+    }
+    const auto decodedText = [&](qsizetype i) -> std::optional<QString> {
+        if (spans[i].first < 0)
+            return text(card_[i]);
+        QString::DataPointer shared = cardText.data_ptr(); // one more reference to the card's text
+        shared.ptr += spans[i].first;
+        shared.size = spans[i].second;
+        return QString(std::move(shared));
+    };
+
+    QString phoneticFamily;
+    QString phoneticGiven;
+    for (qsizetype index = 0; index < card_.size(); ++index) {
+        const Property &p = card_[index];
+        if (isIgnored(p.name))
+            continue;
+        const Name name = nameOf(p.name);
+        if (name == Name::Photo) {
+            photo(p, contact);
+            continue;
+        }
+        if (p.oversized || (name == Name::Sound && !p.hasType("X-IRMC-N"))) {
+            contact.leaveOut(p.key());
+            continue;
+        }
+        const std::optional<QString> decoded = decodedText(index);
+        if (!decoded)
+            return false;
+        const QString value = normaliseLineBreaks(*decoded);
+        switch (name) {
+        case Name::FN:
+            contact.setFullName(unescape(value));
+            break;
+        case Name::N: {
+            const QStringList parts = splitComponents(value);
+            contact.setNameParts(component(parts, 0), component(parts, 1));
+            if (p.hasSortAs) {
+                const std::optional<QString> sortAs = decodeCharset(p.sortAsValue(), p, false);
+                if (!sortAs)
+                    return false;
+                const auto [family, given] = sortAsParts(*sortAs);
+                contact.offerReading(ReadingSource::SortAs, family, given);
+            }
+            break;
+        }
+        case Name::Sound: {
+            const QStringList parts = splitComponents(value);
+            contact.offerReading(ReadingSource::IrmcSound, component(parts, 0), component(parts, 1));
+            break;
+        }
+        case Name::SortString:
+            contact.offerReading(ReadingSource::SortString, unescape(value), QString());
+            break;
+        case Name::PhoneticLast:
+            phoneticFamily = unescape(value);
+            break;
+        case Name::PhoneticFirst:
+            phoneticGiven = unescape(value);
+            break;
+        case Name::Tel: {
+            QString number = unescape(value).trimmed();
+            if (number.startsWith(u"tel:", Qt::CaseInsensitive))
+                number = number.sliced(4);
+            const QString label = p.group.isEmpty() ? QString() : labels.value(p.group.toByteArray().toUpper());
+            contact.addPhone(number, phoneKind(p, label), QStringLiteral("TEL"));
+            break;
+        }
+        case Name::Email: {
+            QString mail = unescape(value).trimmed();
+            if (mail.startsWith(u"mailto:", Qt::CaseInsensitive))
+                mail = mail.sliced(7);
+            contact.addMail(mail, QStringLiteral("EMAIL"));
+            break;
+        }
+        case Name::Org: {
+            const QStringList parts = splitComponents(value);
+            contact.setField(FieldMap::Affiliation1Field, component(parts, 0), QStringLiteral("ORG"));
+            QStringList departments;
+            for (qsizetype i = 1; i < parts.size(); ++i)
+                if (const QString c = component(parts, i); !trimBlanks(c).isEmpty())
+                    departments.append(c);
+            contact.setField(FieldMap::Affiliation2Field, departments.join(u' '), QStringLiteral("ORG"));
+            if (p.hasSortAs && !p.sortAsValue().trimmed().isEmpty())
+                contact.leaveOut(QStringLiteral("ORG;SORT-AS"));
+            break;
+        }
+        case Name::Title:
+            contact.setField(FieldMap::TitleField, unescape(value), QStringLiteral("TITLE"));
+            break;
+        case Name::Adr: {
+            // Japanese order: postal code, region, locality, street, then
+            // the extended address, the post office box and the country.
+            const QStringList parts = splitComponents(value);
+            QStringList pieces;
+            for (int i : {5, 4, 3, 2, 1, 0, 6})
+                if (const QString c = trimBlanks(component(parts, i)); !c.isEmpty())
+                    pieces.append(c);
+            contact.setField(FieldMap::AddressField, pieces.join(u' '), QStringLiteral("ADR"));
+            break;
+        }
+        case Name::Url:
+            contact.setField(FieldMap::UrlField, unescape(value), QStringLiteral("URL"));
+            break;
+        case Name::Note:
+            contact.setField(FieldMap::CommentField, unescape(value), QStringLiteral("NOTE"));
+            break;
+        case Name::Photo:
+            break;
+        case Name::Other: {
+            bool own = false;
+            for (const FieldMap::OwnProperty &o : FieldMap::ownProperties) {
+                if (is(p.name, QByteArrayView(o.vcardName.data(), o.vcardName.size()))) {
+                    static const std::array<QString, FieldMap::ownProperties.size()> keys = [] {
+                        std::array<QString, FieldMap::ownProperties.size()> k;
+                        for (std::size_t i = 0; i < k.size(); ++i)
+                            k[i] = FieldMap::ownProperties[i].vcardName;
+                        return k;
+                    }();
+                    contact.setField(o.field, unescape(value), keys[std::size_t(&o - FieldMap::ownProperties.data())]);
+                    own = true;
+                }
+            }
+            if (!own && !trimBlanks(value).isEmpty())
+                contact.leaveOut(p.key());
+            break;
+        }
+        }
+    }
+    contact.offerReading(ReadingSource::Phonetic, phoneticFamily, phoneticGiven);
+    card_.clear();
+    cardLines_.clear();
+    outcome_.contacts.append(contact.finish());
+    if (outcome_.contacts.size() > stopAfter_)
+        outcome_ = tooMany(std::move(outcome_));
+    return true;
+}
+
+} // namespace
+
+ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
+{
+    qsizetype bom = 0;
+    const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
+    QByteArrayView body = bytes.sliced(bom);
+    QByteArray utf8;
+    const bool fromUtf16 = marked == TextEncoding::Utf16LE || marked == TextEncoding::Utf16BE;
+    if (fromUtf16) {
+        utf8 = utf8FromUtf16(body, *marked);
+        if (utf8.isEmpty() && !body.isEmpty())
+            return failed(ReadFailure::BadContent, QStringLiteral("UTF-16 として読めないバイトがあります"));
+        body = utf8;
+    } else if (looksBinary(body)) {
+        return failed(ReadFailure::BadContent,
+                      QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
+    }
+    VCardParser parser(body, marked.has_value(), fromUtf16, stopAfter);
+    return parser.run();
+}
+
+} // namespace Interchange
