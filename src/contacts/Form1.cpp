@@ -1,12 +1,11 @@
 #include "contacts/Form1.h"
 
 #include "contacts/ContactGrid.h"
-#include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
 #include "shell/Desktop.h"
-#include "shell/ErrorReport.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
@@ -100,26 +99,10 @@ Form1::Form1(QWidget *parent)
 
 void Form1::Form_Load()
 {
-    try {
+    routine(QStringLiteral("Form_Load"), [this] {
         Pf_GridInit();
         Pf_TextRead();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Form_Load"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
-}
-
-// Runs each step of a routine that skips what fails and carries on.
-template <typename Step>
-static void skipOnError(Step step)
-{
-    try {
-        step();
-    } catch (const AppError &) {
-    }
+    });
 }
 
 void Form1::Pf_GridInit()
@@ -152,10 +135,10 @@ bool Form1::Pf_TextRead()
     bool failed = true;
     MSFlexGrid1->setRows(1);
     RowCount = 0;
-    try {
+    routine(QStringLiteral("Pf_TextRead"), [&] {
         if (!fileExists(PsLoadPass())) {
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません"));
-            return failed;
+            return;
         }
         RecordReader reader(PsLoadPass(), FieldCount);
         const Hourglass hourglass;
@@ -164,22 +147,16 @@ bool Form1::Pf_TextRead()
             MSFlexGrid1->setRows(MSFlexGrid1->rows() + 1);
             RowCount = RowCount + 1;
             if (Pf_GridSet(RowCount))
-                return failed;
+                return;
         }
         failed = false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_TextRead"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Pf_TextRead"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
+    });
     return failed;
 }
 
 bool Form1::Pf_GridSet(int row)
 {
-    try {
+    return routine(QStringLiteral("Pf_GridSet"), [&] {
         MSFlexGrid1->setRow(row);
         MSFlexGrid1->setRowHeight(row, 450);
         MSFlexGrid1->setCol(0);
@@ -188,28 +165,18 @@ bool Form1::Pf_GridSet(int row)
             MSFlexGrid1->setCol(c);
             MSFlexGrid1->setText(WorkRecord.value(c - 1));
         }
-        return false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_GridSet"), e.number);
-        Pf_CtlLock();
-        return true;
-    }
+    });
 }
 
 bool Form1::Pf_WorkSet(int row)
 {
-    try {
+    return routine(QStringLiteral("Pf_WorkSet"), [&] {
         MSFlexGrid1->setRow(row);
         for (int c = 1; c <= FieldCount; ++c) {
             MSFlexGrid1->setCol(c);
             WorkRecord[c - 1] = BlankToSpace(MSFlexGrid1->text());
         }
-        return false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_WorkSet"), e.number);
-        Pf_CtlLock();
-        return true;
-    }
+    });
 }
 
 void Form1::Pf_RowColor(bool highlight, int row)
@@ -232,6 +199,12 @@ void Form1::Pf_CtlLock()
         control->setEnabled(false);
     setEnabled(true);
     CmdExit->setEnabled(true);
+}
+
+void Form1::leaveCurrentRowAt(int lastRow)
+{
+    if (lastRow >= 1)
+        MSFlexGrid1->setRow(lastRow);
 }
 
 int Form1::lastDataRow() const

@@ -1,11 +1,12 @@
 #include "editor/Form2.h"
 
+#include "contacts/ListChanges.h"
 #include "editor/ContactUpdate.h"
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
-#include "shell/ErrorReport.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
@@ -80,16 +81,13 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
 
 void Form2::Form_Load()
 {
-    try {
+    runRoutine(QStringLiteral("Form_Load"), [this] { Pf_SelCtlLock(); }, [this] {
         CurrentFormName = QStringLiteral("Form2");
         sFullName.clear();
         sFullName = trimBlanks(WorkRecord.value(ReadingField)) + trimBlanks(WorkRecord.value(NameField));
         for (int i = 0; i < FieldCount; ++i)
             TexSelData[i]->setText(trimBlanks(WorkRecord.value(i)));
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
-        Pf_SelCtlLock();
-    }
+    });
 }
 
 void Form2::TexSelData_GotFocus(int index)
@@ -104,12 +102,7 @@ void Form2::CmdExit_Click2_Click()
 
 void Form2::Pf_SelCtlLock()
 {
-    for (QLineEdit *box : findChildren<QLineEdit *>())
-        box->setEnabled(false);
-    for (QPushButton *button : findChildren<QPushButton *>())
-        button->setEnabled(false);
-    setEnabled(true);
-    CmdExit_Click2->setEnabled(true);
+    lockDialog(this, CmdExit_Click2);
 }
 
 void Form2::refuse(int field, const QString &message)
@@ -145,44 +138,34 @@ void Form2::CmdUpdate2_Click()
         return;
     }
 
-    rewriteList(QStringLiteral("CmdUpdate2_Click"), [&](const QList<ContactRecord> &list) {
-        return mergeEdited(list, edited, sFullName);
-    });
+    rewriteList(QStringLiteral("CmdUpdate2_Click"), updatePlan(), updateChange(edited, recordKey(sFullName, QString())));
 }
 
 void Form2::CmdDelete2_Click()
 {
-    rewriteList(QStringLiteral("CmdDelete2_Click"), [&](const QList<ContactRecord> &list) {
-        return withoutContact(list, sFullName);
-    });
+    rewriteList(QStringLiteral("CmdDelete2_Click"), deletePlan(), deleteChange(recordKey(sFullName, QString())));
 }
 
-// The writers' protocol: a fresh backup copy, the list read from it, the list
-// file rewritten whole, the editor closed, the grid reloaded, and the backup
-// deleted only once the reload succeeded.
-void Form2::rewriteList(const QString &routine,
-                        const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite)
+// The list rewritten through its backup copy; then the editor closes, the
+// grid is reloaded, and the backup copy goes only once the reload succeeded.
+void Form2::rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite)
 {
-    try {
-        backUpFile(PsLoadPass(), PsLoadBackPass());
-        WorkList.clear();
-        if (!fileExists(PsLoadBackPass())) {
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
-            return;
-        }
-        WorkList = readRecords(PsLoadBackPass(), FieldCount);
-        sFullName = recordKey(sFullName, QString());
-        writeRecordsAtomically(PsLoadPass(), rewrite(WorkList));
-        CmdExit_Click2_Click();
-        if (!reloadList_())
-            removeFile(PsLoadBackPass());
-    } catch (const AppError &e) {
-        ErrorReport(routine, e.number);
-        Pf_SelCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(routine, ErrNo::OutOfMemory);
-        Pf_SelCtlLock();
+    const auto lock = [this] { Pf_SelCtlLock(); };
+    ChangeTransaction change(plan);
+    const ChangeOutcome outcome = change.apply(rewrite);
+    if (outcome.failed()) {
+        reportRoutineError(routine, outcome.error, lock);
+        return;
     }
+    if (outcome.missingFile(ChangeFile::Backup)) {
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+        return;
+    }
+    CmdExit_Click2_Click();
+    if (reloadList_())
+        return;
+    if (const ChangeOutcome cleaned = change.cleanUp(false); cleaned.failed())
+        reportRoutineError(routine, cleaned.error, lock);
 }
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/ContactRecord.h"
+#include "shell/ChangeTransaction.h"
 
 #include <QDialog>
 #include <QList>
@@ -40,17 +41,13 @@ public:
     // update and the delete find it.
     QString sFullName;
 
-    // The records of the backup copy while the list is rewritten.
-    QList<ContactRecord> WorkList;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void refuse(int field, const QString &message);
-    void rewriteList(const QString &routine,
-                     const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite);
+    void rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite);
 
     std::function<bool()> reloadList_;
 };

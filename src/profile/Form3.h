@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ChangeTransaction.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -45,4 +47,6 @@ protected:
 private:
     QStringList boxTexts() const;
     void setBoxTexts(const QStringList &values);
+    // Runs a profile change and tells its outcome; true when it was done.
+    bool writeProfileChange(const QString &routine, const ChangePlan &plan, const ChangeFunction &write);
 };
