@@ -5,13 +5,14 @@
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
 #include "shell/Desktop.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
 #include <QComboBox>
-#include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -58,7 +59,7 @@ Form1::Form1(QWidget *parent)
     // 345 twips high rather than 270: a Japanese font's line needs the room,
     // and it still ends above the field selector.
     TextSearch->setGeometry(twipsRect(7080, 8280, 1455, 345));
-    TextSearch->installEventFilter(this);
+    selectAllOnFocus(this, {TextSearch});
 
     // A drop-down list that can't be typed into: a search never runs on a
     // column that wasn't chosen.
@@ -74,10 +75,8 @@ Form1::Form1(QWidget *parent)
 
     // Tab order: import, export, search text, field, search, editor, exit,
     // profile, check all, clear all, grid.
-    const QList<QWidget *> tabOrder = {CmdImport, CmdExport, TextSearch, ComSelect, CmdSearch, CmdSelect,
-                                       CmdExit,   ComMyData, CmdChkAll,  CmdChkClear, MSFlexGrid1};
-    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    setTabOrderChain({CmdImport, CmdExport, TextSearch, ComSelect, CmdSearch, CmdSelect, CmdExit, ComMyData,
+                      CmdChkAll, CmdChkClear, MSFlexGrid1});
     // Tab leaves the grid for the next control instead of walking its cells,
     // so the keyboard never gets stuck in it.
     MSFlexGrid1->setTabKeyNavigation(false);
@@ -212,22 +211,13 @@ int Form1::lastDataRow() const
     return std::min(RowCount, MSFlexGrid1->rows() - 1);
 }
 
-void Form1::TextSearch_GotFocus()
-{
-    TextSearch->selectAll();
-}
-
 void Form1::CmdExit_Click()
 {
     close();
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+void Form1::keyPressEvent(QKeyEvent *event)
 {
-    if (watched == TextSearch && event->type() == QEvent::FocusIn) {
-        // The line edit places its own cursor after the focus arrives; the
-        // selection is made once it has.
-        QTimer::singleShot(0, this, &Form1::TextSearch_GotFocus);
-    }
-    return QWidget::eventFilter(watched, event);
+    if (!enterPressesFocusedButton(this, event))
+        QWidget::keyPressEvent(event);
 }

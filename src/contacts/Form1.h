@@ -47,7 +47,6 @@ public:
     void CmdSelect_Click();
     void ComMyData_Click();
 
-    void TextSearch_GotFocus();
     void CmdExit_Click();
 
     ContactGrid *MSFlexGrid1;
@@ -81,7 +80,7 @@ protected:
     void leaveCurrentRowAt(int lastRow);
     void setEveryCheck(bool checked);
 
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
     // The error boundary of this window's routines: an error is reported
     // under the routine's name and locks the window. True when it failed.

@@ -6,27 +6,17 @@
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
-#include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-
-const std::array<QString, FieldCount> kEditorCaptions = {
-    QStringLiteral("氏名"),     QStringLiteral("TEL1"),       QStringLiteral("MAIL1"),
-    QStringLiteral("所属先1"),  QStringLiteral("所属先2"),    QStringLiteral("住所"),
-    QStringLiteral("最寄駅"),   QStringLiteral("アピール文"), QStringLiteral("役職"),
-    QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"),   QStringLiteral("MAIL2"),
-    QStringLiteral("FAX"),      QStringLiteral("URL"),        QStringLiteral("顔写真"),
-    QStringLiteral("地図"),     QStringLiteral("イベント名"), QStringLiteral("日付"),
-    QStringLiteral("場所"),     QStringLiteral("コメント")};
 
 Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
     : QDialog(parent)
@@ -46,17 +36,16 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
         const int left = i < 10 ? 120 : 6120;
         const int top = 600 + 720 * (i % 10);
 
-        LblName[i] = new QLabel(kEditorCaptions[i], Frame1);
+        LblName[i] = new QLabel(fieldCaptions()[i], Frame1);
         LblName[i]->setObjectName(QStringLiteral("LblName_%1").arg(i));
         LblName[i]->setGeometry(twipsRect(left, top - 360, 5775, 255));
 
         TexSelData[i] = new QLineEdit(Frame1);
         TexSelData[i]->setObjectName(QStringLiteral("TexSelData_%1").arg(i));
-        TexSelData[i]->setAccessibleName(kEditorCaptions[i]);
+        TexSelData[i]->setAccessibleName(fieldCaptions()[i]);
         // 345 twips high rather than 270: a Japanese font's line needs the
         // room, and the box still ends above the next label.
         TexSelData[i]->setGeometry(twipsRect(left, top, 5775, 345));
-        TexSelData[i]->installEventFilter(this);
         LblName[i]->setBuddy(TexSelData[i]);
     }
 
@@ -68,8 +57,8 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
     // update, delete, back.
     QList<QWidget *> tabOrder(TexSelData.begin(), TexSelData.end());
     tabOrder << CmdUpdate2 << CmdDelete2 << CmdExit_Click2;
-    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    setTabOrderChain(tabOrder);
+    selectAllOnFocus(this, QList<QLineEdit *>(TexSelData.begin(), TexSelData.end()));
 
     connect(CmdUpdate2, &QPushButton::clicked, this, &Form2::CmdUpdate2_Click);
     connect(CmdDelete2, &QPushButton::clicked, this, &Form2::CmdDelete2_Click);
@@ -88,11 +77,6 @@ void Form2::Form_Load()
         for (int i = 0; i < FieldCount; ++i)
             TexSelData[i]->setText(trimBlanks(WorkRecord.value(i)));
     });
-}
-
-void Form2::TexSelData_GotFocus(int index)
-{
-    TexSelData[index]->setSelection(0, int(TexSelData[index]->text().size()));
 }
 
 void Form2::CmdExit_Click2_Click()
@@ -168,28 +152,8 @@ void Form2::rewriteList(const QString &routine, const ChangePlan &plan, const Ch
         reportRoutineError(routine, cleaned.error, lock);
 }
 
-bool Form2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        for (int i = 0; i < FieldCount; ++i) {
-            if (watched == TexSelData[i]) {
-                // The box places its own cursor after the focus arrives; the
-                // selection is made once it has.
-                QTimer::singleShot(0, TexSelData[i], [this, i] { TexSelData_GotFocus(i); });
-                break;
-            }
-        }
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
 void Form2::keyPressEvent(QKeyEvent *event)
 {
-    // Enter presses the button that has the focus and nothing else.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
-            button->click();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!enterPressesFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }

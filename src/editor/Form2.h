@@ -24,7 +24,6 @@ public:
     explicit Form2(std::function<bool()> reloadList, QWidget *parent = nullptr);
 
     void Form_Load();
-    void TexSelData_GotFocus(int index);
     void CmdUpdate2_Click();
     void CmdDelete2_Click();
     void CmdExit_Click2_Click();
@@ -42,7 +41,6 @@ public:
     QString sFullName;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
@@ -51,6 +49,3 @@ private:
 
     std::function<bool()> reloadList_;
 };
-
-// The captions of the editor's field labels, by field index.
-extern const std::array<QString, FieldCount> kEditorCaptions;

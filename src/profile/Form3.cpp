@@ -7,19 +7,18 @@
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
+#include "shell/Dialogs.h"
 #include "shell/Desktop.h"
 #include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
-#include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 namespace {
 
@@ -74,7 +73,6 @@ Form3::Form3(QWidget *parent)
         box->setObjectName(QStringLiteral("TexMyData_%1").arg(i));
         box->setAccessibleName(captions[i]);
         box->setGeometry(twipsRect(left, top + kLabelHeight, kBoxWidth, kBoxHeight));
-        box->installEventFilter(this);
         label->setBuddy(box);
         TexMyData.append(box);
     }
@@ -87,8 +85,8 @@ Form3::Form3(QWidget *parent)
     // Tab order: the boxes by field, then save, delete, back, and import last.
     QList<QWidget *> tabOrder(TexMyData.cbegin(), TexMyData.cend());
     tabOrder << CmdUpdate3 << CmdDelete3 << CmdExit_Click3 << CmdImport3;
-    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    setTabOrderChain(tabOrder);
+    selectAllOnFocus(this, TexMyData);
 
     connect(CmdImport3, &QPushButton::clicked, this, &Form3::CmdImport3_Click);
     connect(CmdUpdate3, &QPushButton::clicked, this, &Form3::CmdUpdate3_Click);
@@ -141,11 +139,6 @@ void Form3::Pf_MyClear()
 void Form3::Pf_MyCtlLock()
 {
     lockDialog(this, CmdExit_Click3);
-}
-
-void Form3::TexMyData_GotFocus(int index)
-{
-    TexMyData[index]->selectAll();
 }
 
 QStringList Form3::boxTexts() const
@@ -245,28 +238,8 @@ void Form3::reject()
     CmdExit_Click3_Click();
 }
 
-bool Form3::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        const int index = TexMyData.indexOf(qobject_cast<QLineEdit *>(watched));
-        // The box places its own cursor after the focus arrives (a mouse
-        // click does); the selection is made once it has.
-        if (index >= 0)
-            QTimer::singleShot(0, this, [this, index] { TexMyData_GotFocus(index); });
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
 void Form3::keyPressEvent(QKeyEvent *event)
 {
-    // Enter presses the button that has the focus and nothing else: typing
-    // Enter in a box saves nothing.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (!enter) {
+    if (!enterPressesFocusedButton(this, event))
         QDialog::keyPressEvent(event);
-        return;
-    }
-    if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
-        button->click();
-    event->accept();
 }

@@ -23,7 +23,6 @@ public:
     void Pf_MyClear();
     void Pf_MyCtlLock();
 
-    void TexMyData_GotFocus(int index);
     void CmdImport3_Click();
     void CmdUpdate3_Click();
     void CmdDelete3_Click();
@@ -41,7 +40,6 @@ public:
     void reject() override;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "profile/Profile.h"
 
+#include "contacts/ContactRecord.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Cp932.h"
@@ -7,13 +8,7 @@
 
 const QStringList &profileCaptions()
 {
-    static const QStringList captions = {
-        QStringLiteral("氏名"),   QStringLiteral("TEL1"),   QStringLiteral("MAIL1"),
-        QStringLiteral("所属先1"), QStringLiteral("所属先2"), QStringLiteral("住所"),
-        QStringLiteral("最寄駅"), QStringLiteral("アピール文"), QStringLiteral("役職"),
-        QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"), QStringLiteral("MAIL2"),
-        QStringLiteral("FAX"),    QStringLiteral("URL"),    QStringLiteral("顔写真"),
-        QStringLiteral("地図")};
+    static const QStringList captions = fieldCaptions().mid(0, ProfileFieldCount);
     return captions;
 }
 
