@@ -5,7 +5,7 @@
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Cp932.h"
-#include "shell/ErrorReport.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/frmSplash.h"
@@ -51,12 +51,14 @@ int Main(QApplication &app)
     CurrentFormName = QStringLiteral("Form1");
     QLockFile lock(lockPath());
     std::unique_ptr<Form1> form;
-    try {
+    int ended = -1; // the exit status when the program ends before its window
+    const bool failed = runRoutine(QStringLiteral("Main"), [] {}, [&] {
         if (!Cp932::available())
             throw AppError{ErrNo::NoConverter};
         if (takeInstanceLock(lock) == InstanceLock::HeldByOther) {
             MessageBox::show(QStringLiteral("すでに画面は起動済です。2重起動はできません"));
-            return 0;
+            ended = 0;
+            return;
         }
 
         {
@@ -76,17 +78,16 @@ int Main(QApplication &app)
         if (!fileExists(PsLoadPass())) {
             createEmptyFile(PsLoadPass());
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません。新規作成します。"));
-            return 0;
+            ended = 0;
+            return;
         }
 
         form = std::make_unique<Form1>();
         form->show();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Main"), e.number);
+    });
+    if (failed)
         return 1;
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Main"), ErrNo::OutOfMemory);
-        return 1;
-    }
+    if (ended >= 0)
+        return ended;
     return app.exec();
 }

@@ -34,7 +34,7 @@ int rename(const char *from, const char *to, bool replace = true);
 int unlink(const char *path);
 int mkostemp(char *pathTemplate, int flags);
 int mkdir(const char *path, mode_t mode);
-// A second name for the file at from (a symbolic link followed); fails with
+// A hard link to the file at from (a symbolic link followed); fails with
 // EEXIST when to is taken.
 int link(const char *from, const char *to);
 

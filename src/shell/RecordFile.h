@@ -61,8 +61,8 @@ QByteArray readWholeFile(const QString &path);
 
 // Makes dst hold what src holds, replacing dst atomically and flushed to
 // disk. Files are only ever replaced whole, never written in place, so dst
-// becomes a second name of src's file when that is the owner's alone, which
-// costs no copying; otherwise, or where the file system has no second names,
+// becomes a hard link to src's file when that is the owner's alone, which
+// costs no copying; otherwise, or where the file system has no hard links,
 // the bytes are copied.
 void backUpFile(const QString &src, const QString &dst);
 

@@ -14,6 +14,7 @@
 #include "contacts/ContactGrid.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/Form1.h"
+#include "contacts/ListChanges.h"
 #include "editor/Form2.h"
 #include "profile/Form3.h"
 #include "profile/Profile.h"
@@ -21,6 +22,8 @@
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/BasMain.h"
+#include "shell/ChangeTransaction.h"
+#include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "support/MessageLog.h"
@@ -139,10 +142,53 @@ void openProfile(Windows &w)
     QObject::connect(w.form3.get(), &QDialog::finished, [&w] { w.closed = true; });
 }
 
+// The rows that run a transaction without its window take one size: the
+// window rows cover the sizes through the same transaction.
+const QList<int> kTransactionSizes = {1};
+
+const QStringList kChangeSteps = {QStringLiteral("Backup"), QStringLiteral("Read"), QStringLiteral("Change"),
+                                   QStringLiteral("Write"), QStringLiteral("CleanUp")};
+
+// Runs a change as its window does, without the window: a failed step is
+// reported under the step's name, and a done change is cleaned up.
+void runChange(const ChangePlan &plan, const ChangeFunction &change, bool receivedUsed)
+{
+    ChangeTransaction transaction(plan);
+    ChangeOutcome outcome = transaction.apply(change);
+    if (outcome.done())
+        outcome = transaction.cleanUp(receivedUsed);
+    if (outcome.failed())
+        ErrorReport(kChangeSteps.at(int(outcome.step)), outcome.error);
+}
+
+// The contact that the transaction's update changes: the first, given a new
+// telephone number and a reading that moves it to the end.
+ContactRecord editedContact()
+{
+    ContactRecord edited = contacts(1, QStringLiteral("c")).at(0);
+    edited[Tel1Field] = QStringLiteral("090-0000-0000");
+    edited[ReadingField] = QStringLiteral("んんん");
+    return edited;
+}
+
+QString editedKey()
+{
+    return recordKey(contacts(1, QStringLiteral("c")).at(0));
+}
+
 QList<Writer> writers()
 {
     const auto listFile = [](int n) { return encodeRecords(contacts(n, QStringLiteral("c"))); };
-    const QStringList editorRoutines;
+    const auto importFiles = [listFile](int n) {
+        // One received contact replaces a listed one, one sorts between, one after.
+        QList<QStringList> got = contacts(1, QStringLiteral("new"));
+        QStringList between = contacts(1, QStringLiteral("mid")).at(0);
+        between[ReadingField] = QStringLiteral("よみ00001あ");
+        QStringList after = contacts(1, QStringLiteral("end")).at(0);
+        after[ReadingField] = QStringLiteral("わ");
+        got << between << after;
+        return Files{{kList, listFile(n)}, {kReceived, encodeRecords(got)}};
+    };
     return {
         {QStringLiteral("first start"), {0}, kList, FieldCount, {}, {}, {QStringLiteral("Main")},
          [](int) { return Files{}; }, {},
@@ -157,16 +203,7 @@ QList<Writer> writers()
          [](Windows &w) { openProfile(w); }},
         {QStringLiteral("import"), kListSizes, kList, FieldCount, kListBackup, kReceived,
          {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"), QStringLiteral("Pf_TextRead")},
-         [listFile](int n) {
-             // One received contact replaces a listed one, one sorts between, one after.
-             QList<QStringList> got = contacts(1, QStringLiteral("new"));
-             QStringList between = contacts(1, QStringLiteral("mid")).at(0);
-             between[ReadingField] = QStringLiteral("よみ00001あ");
-             QStringList after = contacts(1, QStringLiteral("end")).at(0);
-             after[ReadingField] = QStringLiteral("わ");
-             got << between << after;
-             return Files{{kList, listFile(n)}, {kReceived, encodeRecords(got)}};
-         },
+         importFiles,
          [](Windows &w, int) { openList(w); },
          [](Windows &w) { w.form1->CmdImport_Click(); }},
         {QStringLiteral("export"), kListSizes, kExport, FieldCount, {}, {},
@@ -214,6 +251,32 @@ QList<Writer> writers()
          },
          [](Windows &w, int) { openProfile(w); },
          [](Windows &w) { w.form3->CmdImport3_Click(); }},
+        // The change transaction without a window: the same plans and files,
+        // a failed step reported under its name. A new writer built on the
+        // transaction is covered by a row here.
+        {QStringLiteral("import transaction"), kTransactionSizes, kList, FieldCount, kListBackup, kReceived, kChangeSteps,
+         importFiles, {}, [](Windows &) { runChange(importPlan(), importChange(), true); }},
+        {QStringLiteral("update transaction"), kTransactionSizes, kList, FieldCount, kListBackup, {}, kChangeSteps,
+         [listFile](int n) { return Files{{kList, listFile(n)}}; }, {},
+         [](Windows &) { runChange(updatePlan(), updateChange(editedContact(), editedKey()), false); }},
+        {QStringLiteral("delete transaction"), kTransactionSizes, kList, FieldCount, kListBackup, {}, kChangeSteps,
+         [listFile](int n) { return Files{{kList, listFile(n)}}; }, {},
+         [](Windows &) { runChange(deletePlan(), deleteChange(editedKey()), false); }},
+        {QStringLiteral("profile save transaction"), kTransactionSizes, kProfile, ProfileFieldCount, {}, {}, kChangeSteps,
+         [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; }, {},
+         [](Windows &) {
+             runChange(profileSavePlan(), profileWriteChange(profiles(1, QStringLiteral("typed")).at(0)), false);
+         }},
+        {QStringLiteral("profile blank transaction"), kTransactionSizes, kProfile, ProfileFieldCount, {}, {}, kChangeSteps,
+         [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; }, {},
+         [](Windows &) { runChange(profileBlankPlan(), profileWriteChange(blankProfile()), false); }},
+        {QStringLiteral("profile import transaction"), kTransactionSizes, kProfile, ProfileFieldCount, kProfileBackup,
+         kProfileReceived, kChangeSteps,
+         [](int n) {
+             return Files{{kProfile, encodeRecords(profiles(1, QStringLiteral("p")))},
+                          {kProfileReceived, encodeRecords(profiles(n, QStringLiteral("in")))}};
+         },
+         {}, [](Windows &) { runChange(profileImportPlan(), profileImportChange(emptyContact()), true); }},
     };
 }
 
@@ -227,7 +290,7 @@ int windowOfRoutine(const QString &routine)
         return 1;
     if (editor.contains(routine))
         return 2;
-    return routine == QStringLiteral("Main") ? 0 : 3;
+    return routine == QStringLiteral("Main") || kChangeSteps.contains(routine) ? 0 : 3;
 }
 
 // ---------------------------------------------------------- the file state
