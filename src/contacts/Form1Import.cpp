@@ -14,6 +14,12 @@
 void Form1::CmdImport_Click()
 {
     try {
+        // A received file larger than 10000 contacts can fill is refused
+        // before anything is read or written, and kept.
+        if (fileExists(PsImpPass()) && receivedFileTooLarge(PsImpPass(), MaxContacts, FieldCount)) {
+            MessageBox::show(receivedFileTooLargeMessage());
+            return;
+        }
         SearchText.clear();
         Pf_GridInit();
         backUpFile(PsLoadPass(), PsLoadBackPass());
