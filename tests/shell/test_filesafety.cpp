@@ -3,6 +3,7 @@
 #include "contacts/ContactRecord.h"
 #include "profile/Profile.h"
 #include "shell/AppError.h"
+#include "shell/BasCommn.h"
 #include "shell/FileOps.h"
 #include "shell/RecordFile.h"
 
