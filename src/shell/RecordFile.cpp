@@ -555,7 +555,15 @@ void ensureFolder(const QString &path)
 void removeStaleTemporaries(const QStringList &paths)
 {
     static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    QStringList places;
     for (const QString &path : paths) {
+        places << path;
+        // A linked file is written beside its target. A link that can't be
+        // read is an error, as it would be at the next write.
+        if (const QString target = writeTarget(path); target != QFileInfo(path).absoluteFilePath())
+            places << target;
+    }
+    for (const QString &path : std::as_const(places)) {
         const QFileInfo info(path);
         const QString prefix = u'.' + info.fileName();
         const QDir folder = info.absoluteDir();

@@ -99,6 +99,7 @@ void createEmptyFile(const QString &path);
 void ensureFolder(const QString &path);
 
 // Deletes the temporary files (".<name>.XXXXXX") that a writer stopped
-// before its rename left beside these files. Only for start-up, when no
-// writer can be at work; what can't be deleted is left.
+// before its rename left beside these files, and beside the targets of
+// those that are symbolic links (a link that can't be read throws). Only for
+// start-up, when no writer can be at work; what can't be deleted is left.
 void removeStaleTemporaries(const QStringList &paths);

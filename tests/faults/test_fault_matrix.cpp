@@ -187,7 +187,8 @@ QList<Writer> writers()
          {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
          [](Windows &w) { w.form2->CmdUpdate2_Click(); }},
-        {QStringLiteral("delete"), kListSizes, kList, FieldCount, kListBackup, {},
+        // Not on an empty list, where the rewrite can't differ from the old file.
+        {QStringLiteral("delete"), {1, 2, 5000}, kList, FieldCount, kListBackup, {},
          {QStringLiteral("CmdDelete2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
          [](Windows &w) { w.form2->CmdDelete2_Click(); }},
@@ -206,7 +207,8 @@ QList<Writer> writers()
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
          [](Windows &w, int) { openProfile(w); },
          [](Windows &w) { w.form3->CmdDelete3_Click(); }},
-        {QStringLiteral("profile import"), kListSizes, kProfile, ProfileFieldCount, kProfileBackup,
+        // Not from an empty received file, which writes the profile as it was.
+        {QStringLiteral("profile import"), {1, 2, 5000}, kProfile, ProfileFieldCount, kProfileBackup,
          kProfileReceived, {QStringLiteral("CmdImport3_Click"), QStringLiteral("Pf_MyTextRead")},
          [](int n) {
              return Files{{kProfile, encodeRecords(profiles(1, QStringLiteral("p")))},

@@ -173,6 +173,13 @@ private slots:
         QCOMPARE(data.read(QStringLiteral("cp_load.txt")), QByteArray("old"));
         QVERIFY(!S_ISLNK(statOf(data.path(QStringLiteral("cp_load.txt")), false).st_mode));
         QCOMPARE(namesIn(sync), QStringList{QStringLiteral("list.txt")}); // no temporary file left
+
+        // One left by a writer killed before its rename is swept at the start.
+        QFile stale(sync + QStringLiteral("/.list.txt.Ab12Cd"));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        removeStaleTemporaries({data.path(QStringLiteral("load.txt"))});
+        QCOMPARE(namesIn(sync), QStringList{QStringLiteral("list.txt")});
     }
 
     // A link whose target is missing: the first start makes the target.
