@@ -96,8 +96,8 @@ QString folderOf(const QString &path)
 // Opens a data file for reading. Anything but a regular file is refused
 // before it is opened: opening a FIFO waits for a writer, opening a device
 // may act on it. O_NONBLOCK keeps a FIFO swapped in after the check from
-// blocking the open.
-static int openForReading(const QString &path)
+// blocking the open. size, when given, gets the file's size.
+static int openForReading(const QString &path, qint64 *size = nullptr)
 {
     const QByteArray native = nativePath(path);
     struct stat st;
@@ -108,6 +108,8 @@ static int openForReading(const QString &path)
     const int fd = FileOps::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throwErrno();
+    if (size)
+        *size = st.st_size;
     return fd;
 }
 
@@ -440,21 +442,28 @@ static bool copyWayUnavailable(int err)
     return err == EOPNOTSUPP || err == ENOTTY || err == EXDEV || err == EINVAL || err == ENOSYS;
 }
 
-// Copies what is left of in to out, both at their offsets: a reflink clone
-// where the file system has it (the blocks are shared until either file
-// changes, and files here are only replaced whole), else copy_file_range
-// inside the kernel, else plain reads and writes from where the offsets stand.
-static void copyContents(int in, int out)
+// Copies the size bytes of in to out: a reflink clone where the file system
+// has it (the blocks are shared until either file changes, and files here
+// are only replaced whole), else copy_file_range inside the kernel, else
+// plain reads and writes from where the offsets stand. The kernel copy asks
+// for no more than is left, as asking past a file size limit fails (EFBIG).
+static void copyContents(int in, int out, qint64 size)
 {
     if (FileOps::clone(out, in) == 0)
         return;
     if (!copyWayUnavailable(errno))
         throwErrno();
-    for (;;) {
-        const ssize_t n = FileOps::copyRange(in, out, size_t(1) << 30);
-        if (n == 0)
+    for (qint64 copied = 0;;) {
+        if (copied >= size)
             return;
-        if (n > 0 || errno == EINTR)
+        const ssize_t n = FileOps::copyRange(in, out, size_t(size - copied));
+        if (n == 0) // the file is shorter than it was
+            return;
+        if (n > 0) {
+            copied += n;
+            continue;
+        }
+        if (errno == EINTR)
             continue;
         if (!copyWayUnavailable(errno))
             throwErrno();
@@ -476,9 +485,10 @@ static void copyContents(int in, int out)
 
 void backUpFile(const QString &src, const QString &dst)
 {
-    const int in = openForReading(src);
+    qint64 size = 0;
+    const int in = openForReading(src, &size);
     FdCloser closer{in};
-    putFileInPlace(dst, [in](int out) { copyContents(in, out); }, true);
+    putFileInPlace(dst, [in, size](int out) { copyContents(in, out, size); }, true);
 }
 
 bool fileExists(const QString &path)
