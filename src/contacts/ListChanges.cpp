@@ -22,6 +22,7 @@ ChangePlan importPlan()
     ChangePlan plan = listPlan(QStringLiteral("データ取込"));
     plan.received = PsImpPass();
     plan.recordLimit = MaxContacts;
+    plan.receivedRecordsAtMost = MaxContacts;
     plan.limitReason = QStringLiteral("１００００件超えてしまいます。");
     return plan;
 }

@@ -29,6 +29,9 @@ constexpr int Unencodable = 1002;
 constexpr int LineTooLong = 1003;
 // Our own: this Qt has no code page 932 converter.
 constexpr int NoConverter = 1004;
+// Our own: a data file is a folder, a FIFO, a device or a socket, which is
+// never opened for reading (a FIFO would wait for a writer).
+constexpr int NotAFile = 1005;
 // A grid row or column that the grid doesn't have.
 constexpr int NoSuchCell = 381;
 }

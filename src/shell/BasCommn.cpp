@@ -183,6 +183,7 @@ QString errorDescription(int number)
     case 1002: return QStringLiteral("Shift_JIS で保存できない文字があります");
     case 1003: return QStringLiteral("ファイルに長すぎる行があります");
     case 1004: return QStringLiteral("Shift_JIS の変換機能がありません");
+    case 1005: return QStringLiteral("データファイルが通常のファイルではありません（フォルダ、FIFO、デバイスなど）");
     default: return QStringLiteral("予期しないエラーです");
     }
 }

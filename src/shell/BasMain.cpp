@@ -6,56 +6,28 @@
 #include "shell/BasConst.h"
 #include "shell/Cp932.h"
 #include "shell/ErrorBoundary.h"
+#include "shell/InstanceLock.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/frmSplash.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <memory>
 
-namespace {
-
-// The lock that keeps the program to one instance per user. The lock of a
-// killed instance is stale at once (its process is gone), so it never blocks
-// the next start.
-enum class InstanceLock { Taken, HeldByOther };
-
-InstanceLock takeInstanceLock(QLockFile &lock)
-{
-    lock.setStaleLockTime(0);
-    if (lock.tryLock(0))
-        return InstanceLock::Taken;
-    if (lock.error() == QLockFile::LockFailedError)
-        return InstanceLock::HeldByOther;
-    throw AppError{lock.error() == QLockFile::PermissionError ? ErrNo::PermissionDenied
-                                                              : ErrNo::DeviceIo};
-}
-
-QString lockPath()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("tessaline.lock"));
-}
-
-} // namespace
-
 int Main(QApplication &app)
 {
     CurrentFormName = QStringLiteral("Form1");
-    QLockFile lock(lockPath());
+    QLockFile lock(PsLockPass());
     std::unique_ptr<Form1> form;
     int ended = -1; // the exit status when the program ends before its window
     const bool failed = runRoutine(QStringLiteral("Main"), [] {}, [&] {
         if (!Cp932::available())
             throw AppError{ErrNo::NoConverter};
-        if (takeInstanceLock(lock) == InstanceLock::HeldByOther) {
+        // The lock lies in the data folder, taken before anything else is done there.
+        if (lockDataFolder(lock) == InstanceLock::HeldByOther) {
             MessageBox::show(QStringLiteral("すでに画面は起動済です。2重起動はできません"));
             ended = 0;
             return;
@@ -70,7 +42,6 @@ int Main(QApplication &app)
         }
 
         CurrentFormName = QStringLiteral("Form1");
-        ensureFolder(dataFolder());
         // A writer killed before its rename leaves its temporary file; this
         // instance holds the lock, so no writer is at work.
         removeStaleTemporaries({PsLoadPass(), PsLoadBackPass(), PsExpPass(), PsMyLoadPass(),

@@ -82,11 +82,9 @@ ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
                     stop = missingFile(ChangeFile::Received);
                     return;
                 }
-                if (guards().checkReceived) {
-                    if (const QString reason = guards().checkReceived(p); !reason.isEmpty()) {
-                        stop = refused(reason);
-                        return;
-                    }
+                if (receivedFileTooLarge(p.received, p.receivedRecordsAtMost, p.linesPerRecord)) {
+                    stop = refused(receivedFileTooLargeMessage());
+                    return;
                 }
                 received = readRecords(p.received, p.linesPerRecord, p.recordLimit);
             }

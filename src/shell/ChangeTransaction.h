@@ -56,6 +56,9 @@ struct ChangePlan {
     QString backup;        // the backup copy kept until cleanUp(); empty: none
     bool readCurrent = false; // the change function gets the current records, read from the backup
     QString received;      // records from outside; empty: none
+    // A received file larger than this many records of the field limits can
+    // take is refused by its size, before any of it is read, and kept.
+    int receivedRecordsAtMost = 1;
     // The received and current records together may not pass this (-1: no
     // limit). Each file is read only until the limit is certainly passed,
     // so a huge received file never fills the memory.
@@ -69,9 +72,6 @@ struct ChangeGuards {
     // Runs once the new records are known and before the new file replaces
     // the old one; a throw (AppError) fails the change at its write step.
     std::function<void(const ChangePlan &plan)> beforeReplace;
-    // Runs before a received file is read; a non-empty text refuses the
-    // change with it.
-    std::function<QString(const ChangePlan &plan)> checkReceived;
 };
 
 class ChangeTransaction {

@@ -92,23 +92,22 @@ private slots:
         QCOMPARE(data.read(QStringLiteral("load.txt")), old);
     }
 
-    // The guards: the received file can be refused before it is read, and
-    // the hook before the replacement still sees the old target.
+    // A received file larger than its records can be is refused by its size
+    // and kept; the hook before the replacement still sees the old target.
     void guards()
     {
         ScratchData data;
         const QByteArray old = recordBytes({contact(QStringLiteral("よみ"), QStringLiteral("名"))});
         data.write(QStringLiteral("load.txt"), old);
-        data.write(QStringLiteral("getData"), "not even a record");
-        ChangeGuards guards;
-        guards.checkReceived = [](const ChangePlan &) { return QStringLiteral("too large"); };
-        ChangeTransaction::setGuards(guards);
-        const ChangeOutcome refused = ChangeTransaction(importPlan()).apply(importChange());
+        data.write(QStringLiteral("myload.txt"), QByteArray());
+        data.write(QStringLiteral("putData"), QByteArray(int(recordBytesBound(1, ProfileFieldCount)) + 1, 'x'));
+        const ChangeOutcome refused = ChangeTransaction(profileImportPlan()).apply(profileImportChange(blankProfile()));
         QCOMPARE(refused.kind, ChangeOutcome::Kind::Refused);
-        QCOMPARE(refused.reason, QStringLiteral("too large"));
+        QCOMPARE(refused.reason, receivedFileTooLargeMessage());
+        QVERIFY(data.exists(QStringLiteral("putData")));
 
+        ChangeGuards guards;
         QStringList seen;
-        guards.checkReceived = {};
         guards.beforeReplace = [&](const ChangePlan &plan) { seen << plan.name << QString::fromLatin1(readWholeFile(plan.target).toHex()); };
         ChangeTransaction::setGuards(guards);
         QVERIFY(ChangeTransaction(deletePlan()).apply(deleteChange(QStringLiteral("よみ名"))).done());
