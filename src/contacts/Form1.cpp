@@ -92,6 +92,7 @@ Form1::Form1(QWidget *parent)
     connect(CmdExport, &QPushButton::clicked, this, &Form1::CmdExport_Click);
     connect(CmdImport, &QPushButton::clicked, this, &Form1::CmdImport_Click);
 
+    buildMenuBar();
     Form_Load();
     QTimer::singleShot(0, CmdImport, qOverload<>(&QWidget::setFocus));
 }

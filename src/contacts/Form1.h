@@ -9,6 +9,7 @@
 class ContactGrid;
 class QComboBox;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 // The contact list window: the grid of every contact, the check marks, the
@@ -71,6 +72,12 @@ public:
     int HitRow = 0;
 
 protected:
+    // The menu bar above the controls: ファイル and 編集. Features add their
+    // actions to these menus.
+    void buildMenuBar();
+    QMenu *fileMenu_ = nullptr;
+    QMenu *editMenu_ = nullptr;
+
     // The last row that the row loops may visit: RowCount, or fewer when the
     // grid was cut back and not reloaded (an import that stopped early).
     int lastDataRow() const;
