@@ -201,6 +201,11 @@ void Form1::Pf_CtlLock()
     CmdExit->setEnabled(true);
 }
 
+const ContactRows &Form1::contacts() const
+{
+    return MSFlexGrid1->contacts();
+}
+
 void Form1::leaveCurrentRowAt(int lastRow)
 {
     if (lastRow >= 1)
