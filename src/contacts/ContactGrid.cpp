@@ -10,7 +10,7 @@
 
 void throwNoSuchCell()
 {
-    throw AppError{381};
+    throw AppError{ErrNo::NoSuchCell};
 }
 
 namespace {
@@ -25,24 +25,26 @@ void requireCell(bool ok)
 
 int ContactGridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || structureChanged_ ? 0 : dataRows_;
+    return parent.isValid() || structureChanged_ ? 0 : int(rows_.size());
 }
 
 int ContactGridModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || structureChanged_ ? 0 : std::max(0, gridCols() - 1);
+    return parent.isValid() || structureChanged_ ? 0 : std::clamp(gridCols() - 1, 0, FieldCount);
 }
 
 QVariant ContactGridModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= dataRows_ || index.column() + 1 >= gridCols())
+    if (!index.isValid() || index.row() >= int(rows_.size()) || index.column() >= columnCount())
         return {};
-    const std::size_t c = at(index.row() + 1, index.column() + 1);
+    const ContactRow &row = rows_[std::size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return cells_[c];
+        return row.record[index.column()];
     case Qt::BackgroundRole:
-        return colors_[c] ? QVariant(QColor::fromRgb(colors_[c])) : QVariant();
+        if (const QRgb rgb = row.colours[std::size_t(index.column() + 1)])
+            return QColor::fromRgb(rgb);
+        return {};
     default:
         return {};
     }
@@ -55,13 +57,13 @@ QVariant ContactGridModel::headerData(int section, Qt::Orientation orientation, 
             return headings_[section + 1];
         return {};
     }
-    if (section < 0 || section >= dataRows_ || gridCols() == 0)
+    if (section < 0 || section >= int(rows_.size()) || gridCols() == 0)
         return {};
-    const std::size_t c = at(section + 1, 0);
+    const ContactRow &row = rows_[std::size_t(section)];
     if (role == Qt::DisplayRole)
-        return cells_[c];
-    if (role == Qt::BackgroundRole && colors_[c])
-        return QColor::fromRgb(colors_[c]);
+        return row.check;
+    if (role == Qt::BackgroundRole && row.colours[0])
+        return QColor::fromRgb(row.colours[0]);
     return {};
 }
 
@@ -69,7 +71,7 @@ void ContactGridModel::setGridRows(int count)
 {
     requireCell(count >= 1);
     const int want = count - 1;
-    const int have = dataRows_;
+    const int have = int(rows_.size());
     if (want == have)
         return;
     if (suspended_) {
@@ -79,11 +81,9 @@ void ContactGridModel::setGridRows(int count)
     } else {
         beginRemoveRows({}, want, have - 1);
     }
-    // Rows come one at a time while the list loads: the vectors' own growth
+    // Rows come one at a time while the list loads: the vector's own growth
     // keeps that linear.
-    dataRows_ = want;
-    cells_.resize(std::size_t(want) * std::size_t(gridCols()));
-    colors_.resize(cells_.size(), 0);
+    rows_.resize(std::size_t(want));
     if (!suspended_) {
         if (want > have)
             endInsertRows();
@@ -96,21 +96,6 @@ void ContactGridModel::setHeadings(const QStringList &headings)
 {
     if (!suspended_)
         beginResetModel();
-    // The rows keep their cells in the columns that both layouts have.
-    const std::size_t oldCols = std::size_t(gridCols());
-    const std::size_t newCols = std::size_t(headings.size());
-    if (newCols != oldCols && dataRows_ > 0) {
-        std::vector<QString> cells(std::size_t(dataRows_) * newCols);
-        std::vector<QRgb> colors(cells.size(), 0);
-        for (std::size_t r = 0; r < std::size_t(dataRows_); ++r) {
-            for (std::size_t c = 0; c < std::min(oldCols, newCols); ++c) {
-                cells[r * newCols + c] = std::move(cells_[r * oldCols + c]);
-                colors[r * newCols + c] = colors_[r * oldCols + c];
-            }
-        }
-        cells_.swap(cells);
-        colors_.swap(colors);
-    }
     headings_ = headings;
     if (suspended_)
         structureChanged_ = true;
@@ -118,18 +103,10 @@ void ContactGridModel::setHeadings(const QStringList &headings)
         endResetModel();
 }
 
-QString ContactGridModel::text(int row, int col) const
-{
-    requireCell(row >= 0 && row < gridRows() && col >= 0 && col < gridCols());
-    if (row == 0)
-        return headings_[col];
-    return cells_[at(row, col)];
-}
-
 QColor ContactGridModel::background(int row, int col) const
 {
-    requireCell(row >= 1 && row < gridRows() && col >= 0 && col < gridCols());
-    const QRgb rgb = colors_[at(row, col)];
+    requireCellAt(row, col, 1);
+    const QRgb rgb = rows_[std::size_t(row - 1)].colours[std::size_t(col)];
     return rgb ? QColor::fromRgb(rgb) : QColor();
 }
 
@@ -141,6 +118,15 @@ void ContactGridModel::announce(int row, int col)
         emit headerDataChanged(Qt::Vertical, row - 1, row - 1);
     else
         emit dataChanged(index(row - 1, col - 1), index(row - 1, col - 1));
+}
+
+void ContactGridModel::announceAll()
+{
+    if (!rows_.empty()) {
+        emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, columnCount() - 1));
+        emit headerDataChanged(Qt::Vertical, 0, int(rows_.size()) - 1);
+    }
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
 void ContactGridModel::suspend()
@@ -161,11 +147,7 @@ void ContactGridModel::resume()
         endResetModel();
     } else if (cellsChanged_) {
         cellsChanged_ = false;
-        if (dataRows_ > 0) {
-            emit dataChanged(index(0, 0), index(dataRows_ - 1, columnCount() - 1));
-            emit headerDataChanged(Qt::Vertical, 0, dataRows_ - 1);
-        }
-        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        announceAll();
     }
 }
 

@@ -5,24 +5,18 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include "contacts/ContactList.h"
+
 #include <vector>
 
 // A cell or row that the grid doesn't have: "subscript out of range".
 [[noreturn]] void throwNoSuchCell();
 
-// The colours of the classic 16-colour palette that the program uses.
-namespace Palette {
-constexpr QRgb Black = qRgb(0, 0, 0);
-constexpr QRgb LightGrey = qRgb(192, 192, 192);
-constexpr QRgb LightGreen = qRgb(0, 255, 0);
-constexpr QRgb LightCyan = qRgb(0, 255, 255);
-constexpr QRgb LightYellow = qRgb(255, 255, 0);
-constexpr QRgb BrightWhite = qRgb(255, 255, 255);
-} // namespace Palette
-
-// The cells behind the contact grid. Grid row 0 is the header row and grid
-// column 0 the check column; model row r - 1 holds grid row r, model column
-// c - 1 holds grid column c, and the check cells are the vertical header.
+// The contact list behind the contact grid: it owns the rows (records,
+// check cells, cell colours) and shows them. Grid row 0 is the header row and
+// grid column 0 the check column; model row r - 1 holds grid row r, model
+// column c - 1 holds grid column c, and the check cells are the vertical
+// header.
 class ContactGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -33,30 +27,44 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    int gridRows() const { return dataRows_ + 1; }
+    int gridRows() const { return int(rows_.size()) + 1; }
     int gridCols() const { return int(headings_.size()); }
     void setGridRows(int count);
     void setHeadings(const QStringList &headings);
-    QString text(int row, int col) const;
+    QString text(int row, int col) const
+    {
+        requireCellAt(row, col, 0);
+        return row == 0 ? headings_[col] : cell(row, col);
+    }
     // Inline: a reload writes 210000 cells.
     void setText(int row, int col, const QString &text)
     {
-        if (row < 0 || row >= gridRows() || col < 0 || col >= gridCols())
-            throwNoSuchCell();
+        requireCellAt(row, col, 0);
         if (row == 0)
             headings_[col] = text;
         else
-            cells_[at(row, col)] = text;
+            cell(row, col) = text;
         changed(row, col);
     }
     QColor background(int row, int col) const; // invalid: the normal colour
-    // 0: the normal colour. Inline: a search paints 200000 cells at a time.
+    // 0: the normal colour.
     void setBackground(int row, int col, QRgb color)
     {
-        if (row < 1 || row >= gridRows() || col < 0 || col >= gridCols())
-            throwNoSuchCell();
-        colors_[at(row, col)] = color;
+        requireCellAt(row, col, 1);
+        rows_[std::size_t(row - 1)].colours[std::size_t(col)] = color;
         changed(row, col);
+    }
+
+    const ContactRows &contacts() const { return rows_; }
+    // Changes the rows in place (not their number) and shows the change.
+    template <typename Change>
+    void changeContacts(Change &&change)
+    {
+        change(rows_);
+        if (suspended_)
+            cellsChanged_ = true;
+        else
+            announceAll();
     }
 
     // While suspended, changes are kept and announced at once on resume.
@@ -64,8 +72,22 @@ public:
     void resume();
 
 private:
-    // Where a data row's cell lies in cells_ and colors_.
-    std::size_t at(int row, int col) const { return std::size_t(row - 1) * std::size_t(gridCols()) + std::size_t(col); }
+    // Inline: every cell access checks; only a failure leaves the line.
+    void requireCellAt(int row, int col, int firstRow) const
+    {
+        if (row < firstRow || row >= gridRows() || col < 0 || col >= gridCols() || col > FieldCount)
+            throwNoSuchCell();
+    }
+    const QString &cell(int row, int col) const
+    {
+        const ContactRow &r = rows_[std::size_t(row - 1)];
+        return col == 0 ? r.check : r.record[col - 1];
+    }
+    QString &cell(int row, int col)
+    {
+        ContactRow &r = rows_[std::size_t(row - 1)];
+        return col == 0 ? r.check : r.record[col - 1];
+    }
     // Inline for the same reason: while suspended, a change is only noted.
     void changed(int row, int col)
     {
@@ -75,13 +97,10 @@ private:
             announce(row, col);
     }
     void announce(int row, int col);
+    void announceAll();
 
     QStringList headings_;
-    // The data rows' cells row by row, grid columns 0 .. cols - 1 each: one
-    // allocation for the whole list instead of two a row.
-    int dataRows_ = 0;
-    std::vector<QString> cells_;
-    std::vector<QRgb> colors_; // 0: the normal colour
+    ContactRows rows_;
     bool suspended_ = false;
     bool structureChanged_ = false;
     bool cellsChanged_ = false;
@@ -138,6 +157,11 @@ public:
     QString textAt(int row, int col) const { return model_->text(row, col); }
     void setCellBackColor(QRgb color) { model_->setBackground(row_, col_, color); }
     QColor cellBackColorAt(int row, int col) const { return model_->background(row, col); }
+
+    // The contacts as the grid shows them, for reading.
+    const ContactRows &contacts() const { return model_->contacts(); }
+    template <typename Change>
+    void changeContacts(Change &&change) { model_->changeContacts(std::forward<Change>(change)); }
 
     void setFormatString(const QString &format);
     void setColWidth(int col, int twipsWidth);

@@ -13,6 +13,19 @@ ContactRecord emptyContact()
     return record;
 }
 
+const QStringList &fieldCaptions()
+{
+    static const QStringList captions = {
+        QStringLiteral("氏名"),     QStringLiteral("TEL1"),       QStringLiteral("MAIL1"),
+        QStringLiteral("所属先1"),  QStringLiteral("所属先2"),    QStringLiteral("住所"),
+        QStringLiteral("最寄駅"),   QStringLiteral("アピール文"), QStringLiteral("役職"),
+        QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"),   QStringLiteral("MAIL2"),
+        QStringLiteral("FAX"),      QStringLiteral("URL"),        QStringLiteral("顔写真"),
+        QStringLiteral("地図"),     QStringLiteral("イベント名"), QStringLiteral("日付"),
+        QStringLiteral("場所"),     QStringLiteral("コメント")};
+    return captions;
+}
+
 void Pf_WorkClear()
 {
     WorkRecord = emptyContact();

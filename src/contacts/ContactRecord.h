@@ -24,6 +24,10 @@ void Pf_WorkClear();
 
 ContactRecord emptyContact();
 
+// The caption of each field, by field index: the editor's labels, the
+// profile window's first sixteen, and the words of the field messages.
+const QStringList &fieldCaptions();
+
 // The identity of a contact: reading followed by name, with every blank
 // removed. Equal keys are the same contact.
 QString recordKey(const ContactRecord &record);

@@ -1,18 +1,18 @@
 #include "contacts/Form1.h"
 
 #include "contacts/ContactGrid.h"
-#include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
 #include "shell/Desktop.h"
-#include "shell/ErrorReport.h"
+#include "shell/Dialogs.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
 #include <QComboBox>
-#include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -59,7 +59,7 @@ Form1::Form1(QWidget *parent)
     // 345 twips high rather than 270: a Japanese font's line needs the room,
     // and it still ends above the field selector.
     TextSearch->setGeometry(twipsRect(7080, 8280, 1455, 345));
-    TextSearch->installEventFilter(this);
+    selectAllOnFocus(this, {TextSearch});
 
     // A drop-down list that can't be typed into: a search never runs on a
     // column that wasn't chosen.
@@ -75,10 +75,8 @@ Form1::Form1(QWidget *parent)
 
     // Tab order: import, export, search text, field, search, editor, exit,
     // profile, check all, clear all, grid.
-    const QList<QWidget *> tabOrder = {CmdImport, CmdExport, TextSearch, ComSelect, CmdSearch, CmdSelect,
-                                       CmdExit,   ComMyData, CmdChkAll,  CmdChkClear, MSFlexGrid1};
-    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    setTabOrderChain({CmdImport, CmdExport, TextSearch, ComSelect, CmdSearch, CmdSelect, CmdExit, ComMyData,
+                      CmdChkAll, CmdChkClear, MSFlexGrid1});
     // Tab leaves the grid for the next control instead of walking its cells,
     // so the keyboard never gets stuck in it.
     MSFlexGrid1->setTabKeyNavigation(false);
@@ -100,26 +98,10 @@ Form1::Form1(QWidget *parent)
 
 void Form1::Form_Load()
 {
-    try {
+    routine(QStringLiteral("Form_Load"), [this] {
         Pf_GridInit();
         Pf_TextRead();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Form_Load"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
-}
-
-// Runs each step of a routine that skips what fails and carries on.
-template <typename Step>
-static void skipOnError(Step step)
-{
-    try {
-        step();
-    } catch (const AppError &) {
-    }
+    });
 }
 
 void Form1::Pf_GridInit()
@@ -152,10 +134,10 @@ bool Form1::Pf_TextRead()
     bool failed = true;
     MSFlexGrid1->setRows(1);
     RowCount = 0;
-    try {
+    routine(QStringLiteral("Pf_TextRead"), [&] {
         if (!fileExists(PsLoadPass())) {
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません"));
-            return failed;
+            return;
         }
         RecordReader reader(PsLoadPass(), FieldCount);
         const Hourglass hourglass;
@@ -164,22 +146,16 @@ bool Form1::Pf_TextRead()
             MSFlexGrid1->setRows(MSFlexGrid1->rows() + 1);
             RowCount = RowCount + 1;
             if (Pf_GridSet(RowCount))
-                return failed;
+                return;
         }
         failed = false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_TextRead"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Pf_TextRead"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
+    });
     return failed;
 }
 
 bool Form1::Pf_GridSet(int row)
 {
-    try {
+    return routine(QStringLiteral("Pf_GridSet"), [&] {
         MSFlexGrid1->setRow(row);
         MSFlexGrid1->setRowHeight(row, 450);
         MSFlexGrid1->setCol(0);
@@ -188,28 +164,18 @@ bool Form1::Pf_GridSet(int row)
             MSFlexGrid1->setCol(c);
             MSFlexGrid1->setText(WorkRecord.value(c - 1));
         }
-        return false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_GridSet"), e.number);
-        Pf_CtlLock();
-        return true;
-    }
+    });
 }
 
 bool Form1::Pf_WorkSet(int row)
 {
-    try {
+    return routine(QStringLiteral("Pf_WorkSet"), [&] {
         MSFlexGrid1->setRow(row);
         for (int c = 1; c <= FieldCount; ++c) {
             MSFlexGrid1->setCol(c);
             WorkRecord[c - 1] = BlankToSpace(MSFlexGrid1->text());
         }
-        return false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_WorkSet"), e.number);
-        Pf_CtlLock();
-        return true;
-    }
+    });
 }
 
 void Form1::Pf_RowColor(bool highlight, int row)
@@ -234,14 +200,15 @@ void Form1::Pf_CtlLock()
     CmdExit->setEnabled(true);
 }
 
+void Form1::leaveCurrentRowAt(int lastRow)
+{
+    if (lastRow >= 1)
+        MSFlexGrid1->setRow(lastRow);
+}
+
 int Form1::lastDataRow() const
 {
     return std::min(RowCount, MSFlexGrid1->rows() - 1);
-}
-
-void Form1::TextSearch_GotFocus()
-{
-    TextSearch->selectAll();
 }
 
 void Form1::CmdExit_Click()
@@ -249,12 +216,8 @@ void Form1::CmdExit_Click()
     close();
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+void Form1::keyPressEvent(QKeyEvent *event)
 {
-    if (watched == TextSearch && event->type() == QEvent::FocusIn) {
-        // The line edit places its own cursor after the focus arrives; the
-        // selection is made once it has.
-        QTimer::singleShot(0, this, &Form1::TextSearch_GotFocus);
-    }
-    return QWidget::eventFilter(watched, event);
+    if (!enterPressesFocusedButton(this, event))
+        QWidget::keyPressEvent(event);
 }

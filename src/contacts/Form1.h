@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/ContactRecord.h"
+#include "shell/ErrorBoundary.h"
 
 #include <QList>
 #include <QWidget>
@@ -40,14 +41,12 @@ public:
 
     // Import and export.
     void CmdImport_Click();
-    bool Pf_GuWork_Set();
     void CmdExport_Click();
 
     // The editor and the own-profile window.
     void CmdSelect_Click();
     void ComMyData_Click();
 
-    void TextSearch_GotFocus();
     void CmdExit_Click();
 
     ContactGrid *MSFlexGrid1;
@@ -71,18 +70,25 @@ public:
     int LastSearchCol = 0;
     int HitRow = 0;
 
-    // The import's working lists.
-    QList<ContactRecord> ImpRecords;
-    QList<ContactRecord> BackRecords;
-    int ImpCount = 0;
-    int BackCount = 0;
-
 protected:
     // The last row that the row loops may visit: RowCount, or fewer when the
     // grid was cut back and not reloaded (an import that stopped early).
     int lastDataRow() const;
+    // The walks over the rows that search, check-all and export once made left
+    // the current cell on the last row they visited; the selection still
+    // ends there.
+    void leaveCurrentRowAt(int lastRow);
+    void setEveryCheck(bool checked);
 
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+    // The error boundary of this window's routines: an error is reported
+    // under the routine's name and locks the window. True when it failed.
+    template <typename Body>
+    bool routine(const QString &name, Body &&body)
+    {
+        return runRoutine(name, [this] { Pf_CtlLock(); }, std::forward<Body>(body));
+    }
 };
 
 // The header format text and widths of the contact grid, and the entries of

@@ -5,26 +5,14 @@
 #include "contacts/Form1.h"
 
 #include "contacts/ContactGrid.h"
+#include "contacts/ContactList.h"
 #include "contacts/ListRules.h"
-#include "shell/AppError.h"
 #include "shell/BasCommn.h"
-#include "shell/ErrorReport.h"
 
-static void markChecked(ContactGrid *grid)
-{
-    grid->setText(CheckOn);
-    grid->setCellBackColor(Palette::LightGreen);
-}
-
-static void markUnchecked(ContactGrid *grid)
-{
-    grid->setText(CheckOff);
-    grid->setCellBackColor(Palette::LightGrey);
-}
 
 void Form1::MSFlexGrid1_Click()
 {
-    try {
+    routine(QStringLiteral("MSFlexGrid1_Click"), [this] {
         const int mouseCol = MSFlexGrid1->mouseCol();
         const int mouseRow = MSFlexGrid1->mouseRow();
         if (MSFlexGrid1->row() == 0)
@@ -36,43 +24,31 @@ void Form1::MSFlexGrid1_Click()
             return;
         MSFlexGrid1->setCol(0);
         MSFlexGrid1->setRow(mouseRow);
-        if (MSFlexGrid1->text() == CheckOn)
-            markUnchecked(MSFlexGrid1);
-        else
-            markChecked(MSFlexGrid1);
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("MSFlexGrid1_Click"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("MSFlexGrid1_Click"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
+        const bool checked = MSFlexGrid1->text() == CheckOn;
+        MSFlexGrid1->setText(checked ? CheckOff : CheckOn);
+        MSFlexGrid1->setCellBackColor(checked ? Palette::LightGrey : Palette::LightGreen);
+    });
 }
 
-// Moves every row whose check cell reads `from` to the other state; rows
-// already there are left as they are.
-static void switchEveryCheck(ContactGrid *grid, int lastRow, const QString &from, void (*mark)(ContactGrid *))
+void Form1::setEveryCheck(bool checked)
 {
     const Hourglass hourglass;
-    const RedrawOff redrawOff(grid);
-    for (int r = 1; r <= lastRow; ++r) {
-        try {
-            grid->setCol(0);
-            grid->setRow(r);
-            if (trimBlanks(grid->text()) == from)
-                mark(grid);
-        } catch (const AppError &) {
-            // These buttons skip a step that fails and go on.
-        }
-    }
+    const RedrawOff redrawOff(MSFlexGrid1);
+    const int lastRow = lastDataRow();
+    MSFlexGrid1->changeContacts([&](ContactRows &rows) { switchEveryCheck(rows, lastRow, checked); });
+    // These buttons skip a step that fails and go on.
+    skipOnError([&] {
+        MSFlexGrid1->setCol(0);
+        leaveCurrentRowAt(lastRow);
+    });
 }
 
 void Form1::CmdChkAll_Click()
 {
-    switchEveryCheck(MSFlexGrid1, lastDataRow(), CheckOff, markChecked);
+    setEveryCheck(true);
 }
 
 void Form1::CmdChkClear_Click()
 {
-    switchEveryCheck(MSFlexGrid1, lastDataRow(), CheckOn, markUnchecked);
+    setEveryCheck(false);
 }

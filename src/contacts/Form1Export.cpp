@@ -5,10 +5,9 @@
 #include "contacts/Form1.h"
 
 #include "contacts/ContactGrid.h"
+#include "contacts/ContactList.h"
 #include "contacts/ListRules.h"
-#include "shell/AppError.h"
 #include "shell/BasConst.h"
-#include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 
@@ -16,20 +15,16 @@
 
 void Form1::CmdExport_Click()
 {
-    try {
+    routine(QStringLiteral("CmdExport_Click"), [this] {
         int exported = 0;
         {
             const Hourglass hourglass;
             const RedrawOff redrawOff(MSFlexGrid1);
             const int lastRow = lastDataRow();
 
-            int checked = 0;
-            for (int r = 1; r <= lastRow; ++r) {
-                MSFlexGrid1->setCol(0);
-                MSFlexGrid1->setRow(r);
-                if (isChecked(MSFlexGrid1->text()))
-                    ++checked;
-            }
+            const int checked = checkedCount(MSFlexGrid1->contacts(), lastRow);
+            MSFlexGrid1->setCol(0);
+            leaveCurrentRowAt(lastRow);
             if (const QString refusal = exportRefusal(checked); !refusal.isEmpty()) {
                 MessageBox::show(refusal);
                 return;
@@ -37,27 +32,14 @@ void Form1::CmdExport_Click()
 
             // The records are collected first and the file replaced in one
             // step, so a failed export leaves an earlier export file whole.
-            QList<ContactRecord> records;
-            records.reserve(checked);
-            for (int r = 1; r <= lastRow; ++r) {
-                MSFlexGrid1->setCol(0);
-                MSFlexGrid1->setRow(r);
-                if (isChecked(MSFlexGrid1->text())) {
-                    Pf_WorkClear();
-                    if (Pf_WorkSet(r))
-                        return; // Pf_WorkSet has reported
-                    records.append(WorkRecord);
-                }
-            }
+            const QList<ContactRecord> records = checkedContacts(MSFlexGrid1->contacts(), lastRow);
+            // The walk that collected them once ended in the last row's last
+            // field when that row was checked.
+            if (lastRow >= 1 && isChecked(MSFlexGrid1->contacts()[std::size_t(lastRow - 1)].check))
+                MSFlexGrid1->setCol(FieldCount);
             writeRecordsAtomically(PsExpPass(), records);
             exported = int(records.size());
         }
         MessageBox::show(exportDoneMessage(exported));
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("CmdExport_Click"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("CmdExport_Click"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
+    });
 }

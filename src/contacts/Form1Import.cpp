@@ -1,86 +1,46 @@
 #include "contacts/Form1.h"
 
-#include "contacts/ImportMerge.h"
-#include "shell/AppError.h"
-#include "shell/BasConst.h"
-#include "shell/ErrorReport.h"
+#include "contacts/ListChanges.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
-#include "shell/RecordFile.h"
-
-#include <new>
 
 // The import of received contacts: getData is merged into load.txt through a
 // backup copy, and both copies go only once the new list is in the grid.
 void Form1::CmdImport_Click()
 {
-    try {
+    const QString routine = QStringLiteral("CmdImport_Click");
+    const bool prepared = !runRoutine(routine, [this] { Pf_CtlLock(); }, [this] {
         SearchText.clear();
         Pf_GridInit();
-        backUpFile(PsLoadPass(), PsLoadBackPass());
-        bool failed = Pf_GuWork_Set();
-        // A refusal at the limit is no failure, but it keeps getData, so that
-        // the import can be repeated once contacts were deleted.
-        const bool refused = BackCount + ImpCount > MaxContacts;
-        if (!failed)
-            failed = Pf_TextRead();
-        if (!failed) {
-            removeFile(PsLoadBackPass());
-            if (!refused)
-                removeFile(PsImpPass());
-        }
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("CmdImport_Click"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("CmdImport_Click"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
+    });
+    if (!prepared)
+        return;
+
+    ChangeTransaction change(importPlan());
+    const ChangeOutcome outcome = change.apply(importChange());
+    if (outcome.failed()) {
+        // The backup copy is this routine's step; the reading, the merge and
+        // the rewrite are Pf_GuWork_Set's.
+        reportRoutineError(outcome.step == ChangeStep::Backup ? routine : QStringLiteral("Pf_GuWork_Set"),
+                           outcome.error, [this] { Pf_CtlLock(); });
+        return;
     }
-}
-
-// Reads getData and the backup copy completely, refuses a list of more than
-// MaxContacts, and otherwise rewrites load.txt with the merge of the two.
-// Returns failed unless load.txt was rewritten or the import was refused.
-bool Form1::Pf_GuWork_Set()
-{
-    bool failed = true;
-    ImpRecords.clear();
-    BackRecords.clear();
-    ImpCount = 0;
-    BackCount = 0;
-    try {
-        if (!fileExists(PsLoadBackPass())) {
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
-            return failed;
-        }
-        if (!fileExists(PsImpPass())) {
-            Pf_TextRead();
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsImpPass)"));
-            return failed;
-        }
-
-        // Each file is read only until the limit is certainly passed, so a
-        // huge received file never fills the memory.
-        ImpRecords = readRecords(PsImpPass(), FieldCount, MaxContacts);
-        ImpCount = int(ImpRecords.size());
-        if (ImpCount <= MaxContacts) {
-            BackRecords = readRecords(PsLoadBackPass(), FieldCount, MaxContacts - ImpCount);
-            BackCount = int(BackRecords.size());
-        }
-
-        if (BackCount + ImpCount > MaxContacts)
-            MessageBox::show(QStringLiteral("１００００件超えてしまいます。"));
-        else
-            writeRecordsAtomically(PsLoadPass(), mergeImport(BackRecords, ImpRecords));
-        failed = false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_GuWork_Set"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Pf_GuWork_Set"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
+    if (outcome.missingFile(ChangeFile::Backup)) {
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+        return;
     }
-    // The lists served this import alone; the grid holds the list from here.
-    ImpRecords.clear();
-    BackRecords.clear();
-    return failed;
+    if (outcome.missingFile(ChangeFile::Received)) {
+        Pf_TextRead();
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsImpPass)"));
+        return;
+    }
+    // A refusal at the limit is no failure, but it keeps getData, so that the
+    // import can be repeated once contacts were deleted.
+    const bool refused = outcome.kind == ChangeOutcome::Kind::Refused;
+    if (refused)
+        MessageBox::show(outcome.reason);
+    if (Pf_TextRead())
+        return; // it has reported; the backup copy stays
+    if (const ChangeOutcome cleaned = change.cleanUp(!refused); cleaned.failed())
+        reportRoutineError(routine, cleaned.error, [this] { Pf_CtlLock(); });
 }

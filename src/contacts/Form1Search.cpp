@@ -1,15 +1,15 @@
-// Search: a find-next over the grid as shown. Each click on "検索" walks down
+// Search: a find-next over the list as shown. Each click on "検索" walks down
 // from the row below the last hit (or from row 1 for a new search) to the
 // first row whose cell in the chosen field contains the search text, ignoring
 // blanks, letter case, width and hiragana against katakana. No wrap-around.
+// The walk is findNext over the grid's rows.
 
 #include "contacts/Form1.h"
 
 #include "contacts/ContactGrid.h"
+#include "contacts/ContactList.h"
 #include "contacts/ListRules.h"
-#include "shell/AppError.h"
 #include "shell/BasCommn.h"
-#include "shell/ErrorReport.h"
 #include "shell/MessageBox.h"
 
 #include <QComboBox>
@@ -27,7 +27,7 @@ void Form1::ComSelect_Click()
 
 void Form1::CmdSearch_Click()
 {
-    try {
+    routine(QStringLiteral("CmdSearch_Click"), [this] {
         if (MSFlexGrid1->row() == 0) {
             MessageBox::show(QStringLiteral("検索できるデータがありません"));
             return;
@@ -55,21 +55,22 @@ void Form1::CmdSearch_Click()
             if (!continuing) {
                 HitRow = 0;
                 MSFlexGrid1->setTopRow(1);
-                for (int r = 1; r <= lastRow; ++r)
-                    Pf_RowColor(false, r);
+                MSFlexGrid1->changeContacts([&](ContactRows &rows) {
+                    for (int r = 1; r <= lastRow; ++r)
+                        paintRow(rows[std::size_t(r - 1)], Palette::BrightWhite);
+                });
+                leaveCurrentRowAt(lastRow);
                 from = 1;
             }
             MSFlexGrid1->setCol(SearchCol);
-            for (int r = from; r <= lastRow; ++r) {
-                MSFlexGrid1->setRow(r);
-                if (foldedContains(MSFlexGrid1->text(), sought)) {
-                    HitRow = r;
-                    Pf_RowColor(true, r);
-                    MSFlexGrid1->setCol(SearchCol);
-                    MSFlexGrid1->setFocus();
-                    MSFlexGrid1->setTopRow(r);
-                    break;
-                }
+            if (const int hit = findNext(MSFlexGrid1->contacts(), SearchCol, sought, from, lastRow)) {
+                HitRow = hit;
+                Pf_RowColor(true, hit);
+                MSFlexGrid1->setCol(SearchCol);
+                MSFlexGrid1->setFocus();
+                MSFlexGrid1->setTopRow(hit);
+            } else if (from <= lastRow) {
+                leaveCurrentRowAt(lastRow);
             }
             // A continued search that runs off the end keeps its last hit.
             SearchText = TextSearch->text();
@@ -80,11 +81,5 @@ void Form1::CmdSearch_Click()
             if (TextSearch->isEnabled())
                 TextSearch->setFocus();
         }
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("CmdSearch_Click"), e.number);
-        Pf_CtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("CmdSearch_Click"), ErrNo::OutOfMemory);
-        Pf_CtlLock();
-    }
+    });
 }

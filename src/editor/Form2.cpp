@@ -1,31 +1,22 @@
 #include "editor/Form2.h"
 
+#include "contacts/ListChanges.h"
 #include "editor/ContactUpdate.h"
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
-#include "shell/ErrorReport.h"
+#include "shell/Dialogs.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
-#include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-
-const std::array<QString, FieldCount> kEditorCaptions = {
-    QStringLiteral("氏名"),     QStringLiteral("TEL1"),       QStringLiteral("MAIL1"),
-    QStringLiteral("所属先1"),  QStringLiteral("所属先2"),    QStringLiteral("住所"),
-    QStringLiteral("最寄駅"),   QStringLiteral("アピール文"), QStringLiteral("役職"),
-    QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"),   QStringLiteral("MAIL2"),
-    QStringLiteral("FAX"),      QStringLiteral("URL"),        QStringLiteral("顔写真"),
-    QStringLiteral("地図"),     QStringLiteral("イベント名"), QStringLiteral("日付"),
-    QStringLiteral("場所"),     QStringLiteral("コメント")};
 
 Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
     : QDialog(parent)
@@ -45,17 +36,16 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
         const int left = i < 10 ? 120 : 6120;
         const int top = 600 + 720 * (i % 10);
 
-        LblName[i] = new QLabel(kEditorCaptions[i], Frame1);
+        LblName[i] = new QLabel(fieldCaptions()[i], Frame1);
         LblName[i]->setObjectName(QStringLiteral("LblName_%1").arg(i));
         LblName[i]->setGeometry(twipsRect(left, top - 360, 5775, 255));
 
         TexSelData[i] = new QLineEdit(Frame1);
         TexSelData[i]->setObjectName(QStringLiteral("TexSelData_%1").arg(i));
-        TexSelData[i]->setAccessibleName(kEditorCaptions[i]);
+        TexSelData[i]->setAccessibleName(fieldCaptions()[i]);
         // 345 twips high rather than 270: a Japanese font's line needs the
         // room, and the box still ends above the next label.
         TexSelData[i]->setGeometry(twipsRect(left, top, 5775, 345));
-        TexSelData[i]->installEventFilter(this);
         LblName[i]->setBuddy(TexSelData[i]);
     }
 
@@ -67,8 +57,8 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
     // update, delete, back.
     QList<QWidget *> tabOrder(TexSelData.begin(), TexSelData.end());
     tabOrder << CmdUpdate2 << CmdDelete2 << CmdExit_Click2;
-    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    setTabOrderChain(tabOrder);
+    selectAllOnFocus(this, QList<QLineEdit *>(TexSelData.begin(), TexSelData.end()));
 
     connect(CmdUpdate2, &QPushButton::clicked, this, &Form2::CmdUpdate2_Click);
     connect(CmdDelete2, &QPushButton::clicked, this, &Form2::CmdDelete2_Click);
@@ -80,21 +70,13 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
 
 void Form2::Form_Load()
 {
-    try {
+    runRoutine(QStringLiteral("Form_Load"), [this] { Pf_SelCtlLock(); }, [this] {
         CurrentFormName = QStringLiteral("Form2");
         sFullName.clear();
         sFullName = trimBlanks(WorkRecord.value(ReadingField)) + trimBlanks(WorkRecord.value(NameField));
         for (int i = 0; i < FieldCount; ++i)
             TexSelData[i]->setText(trimBlanks(WorkRecord.value(i)));
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
-        Pf_SelCtlLock();
-    }
-}
-
-void Form2::TexSelData_GotFocus(int index)
-{
-    TexSelData[index]->setSelection(0, int(TexSelData[index]->text().size()));
+    });
 }
 
 void Form2::CmdExit_Click2_Click()
@@ -104,12 +86,7 @@ void Form2::CmdExit_Click2_Click()
 
 void Form2::Pf_SelCtlLock()
 {
-    for (QLineEdit *box : findChildren<QLineEdit *>())
-        box->setEnabled(false);
-    for (QPushButton *button : findChildren<QPushButton *>())
-        button->setEnabled(false);
-    setEnabled(true);
-    CmdExit_Click2->setEnabled(true);
+    lockDialog(this, CmdExit_Click2);
 }
 
 void Form2::refuse(int field, const QString &message)
@@ -145,68 +122,38 @@ void Form2::CmdUpdate2_Click()
         return;
     }
 
-    rewriteList(QStringLiteral("CmdUpdate2_Click"), [&](const QList<ContactRecord> &list) {
-        return mergeEdited(list, edited, sFullName);
-    });
+    rewriteList(QStringLiteral("CmdUpdate2_Click"), updatePlan(), updateChange(edited, recordKey(sFullName, QString())));
 }
 
 void Form2::CmdDelete2_Click()
 {
-    rewriteList(QStringLiteral("CmdDelete2_Click"), [&](const QList<ContactRecord> &list) {
-        return withoutContact(list, sFullName);
-    });
+    rewriteList(QStringLiteral("CmdDelete2_Click"), deletePlan(), deleteChange(recordKey(sFullName, QString())));
 }
 
-// The writers' protocol: a fresh backup copy, the list read from it, the list
-// file rewritten whole, the editor closed, the grid reloaded, and the backup
-// deleted only once the reload succeeded.
-void Form2::rewriteList(const QString &routine,
-                        const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite)
+// The list rewritten through its backup copy; then the editor closes, the
+// grid is reloaded, and the backup copy goes only once the reload succeeded.
+void Form2::rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite)
 {
-    try {
-        backUpFile(PsLoadPass(), PsLoadBackPass());
-        WorkList.clear();
-        if (!fileExists(PsLoadBackPass())) {
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
-            return;
-        }
-        WorkList = readRecords(PsLoadBackPass(), FieldCount);
-        sFullName = recordKey(sFullName, QString());
-        writeRecordsAtomically(PsLoadPass(), rewrite(WorkList));
-        CmdExit_Click2_Click();
-        if (!reloadList_())
-            removeFile(PsLoadBackPass());
-    } catch (const AppError &e) {
-        ErrorReport(routine, e.number);
-        Pf_SelCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(routine, ErrNo::OutOfMemory);
-        Pf_SelCtlLock();
+    const auto lock = [this] { Pf_SelCtlLock(); };
+    ChangeTransaction change(plan);
+    const ChangeOutcome outcome = change.apply(rewrite);
+    if (outcome.failed()) {
+        reportRoutineError(routine, outcome.error, lock);
+        return;
     }
-}
-
-bool Form2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        for (int i = 0; i < FieldCount; ++i) {
-            if (watched == TexSelData[i]) {
-                // The box places its own cursor after the focus arrives; the
-                // selection is made once it has.
-                QTimer::singleShot(0, TexSelData[i], [this, i] { TexSelData_GotFocus(i); });
-                break;
-            }
-        }
+    if (outcome.missingFile(ChangeFile::Backup)) {
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+        return;
     }
-    return QDialog::eventFilter(watched, event);
+    CmdExit_Click2_Click();
+    if (reloadList_())
+        return;
+    if (const ChangeOutcome cleaned = change.cleanUp(false); cleaned.failed())
+        reportRoutineError(routine, cleaned.error, lock);
 }
 
 void Form2::keyPressEvent(QKeyEvent *event)
 {
-    // Enter presses the button that has the focus and nothing else.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
-            button->click();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!enterPressesFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }

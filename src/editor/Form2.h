@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/ContactRecord.h"
+#include "shell/ChangeTransaction.h"
 
 #include <QDialog>
 #include <QList>
@@ -23,7 +24,6 @@ public:
     explicit Form2(std::function<bool()> reloadList, QWidget *parent = nullptr);
 
     void Form_Load();
-    void TexSelData_GotFocus(int index);
     void CmdUpdate2_Click();
     void CmdDelete2_Click();
     void CmdExit_Click2_Click();
@@ -40,20 +40,12 @@ public:
     // update and the delete find it.
     QString sFullName;
 
-    // The records of the backup copy while the list is rewritten.
-    QList<ContactRecord> WorkList;
-
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void refuse(int field, const QString &message);
-    void rewriteList(const QString &routine,
-                     const std::function<QList<ContactRecord>(const QList<ContactRecord> &)> &rewrite);
+    void rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite);
 
     std::function<bool()> reloadList_;
 };
-
-// The captions of the editor's field labels, by field index.
-extern const std::array<QString, FieldCount> kEditorCaptions;

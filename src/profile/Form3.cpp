@@ -7,19 +7,18 @@
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Controls.h"
+#include "shell/Dialogs.h"
 #include "shell/Desktop.h"
-#include "shell/ErrorReport.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
-#include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 namespace {
 
@@ -43,17 +42,6 @@ QPushButton *placeButton(QWidget *parent, const char *name, const QString &capti
                       twipsRect(right - kButtonWidth - (3 - slot) * kButtonPitch, kButtonTop, kButtonWidth,
                                 kButtonHeight),
                       EnterPresses::Nothing);
-}
-
-// Runs a step of a routine that reports nothing: a failing step is skipped.
-template <typename Step>
-void skipOnError(Step step)
-{
-    try {
-        step();
-    } catch (const AppError &) {
-    } catch (const std::bad_alloc &) {
-    }
 }
 
 } // namespace
@@ -85,7 +73,6 @@ Form3::Form3(QWidget *parent)
         box->setObjectName(QStringLiteral("TexMyData_%1").arg(i));
         box->setAccessibleName(captions[i]);
         box->setGeometry(twipsRect(left, top + kLabelHeight, kBoxWidth, kBoxHeight));
-        box->installEventFilter(this);
         label->setBuddy(box);
         TexMyData.append(box);
     }
@@ -98,8 +85,8 @@ Form3::Form3(QWidget *parent)
     // Tab order: the boxes by field, then save, delete, back, and import last.
     QList<QWidget *> tabOrder(TexMyData.cbegin(), TexMyData.cend());
     tabOrder << CmdUpdate3 << CmdDelete3 << CmdExit_Click3 << CmdImport3;
-    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    setTabOrderChain(tabOrder);
+    selectAllOnFocus(this, TexMyData);
 
     connect(CmdImport3, &QPushButton::clicked, this, &Form3::CmdImport3_Click);
     connect(CmdUpdate3, &QPushButton::clicked, this, &Form3::CmdUpdate3_Click);
@@ -112,27 +99,21 @@ Form3::Form3(QWidget *parent)
 
 void Form3::Form_Load()
 {
-    try {
+    runRoutine(QStringLiteral("Form_Load"), [this] { Pf_MyCtlLock(); }, [this] {
         CurrentFormName = QStringLiteral("Form3");
         Pf_MyClear();
         Pf_MyTextRead();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Form_Load"), e.number);
-        Pf_MyCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Form_Load"), ErrNo::OutOfMemory);
-        Pf_MyCtlLock();
-    }
+    });
 }
 
 bool Form3::Pf_MyTextRead()
 {
     bool failed = true;
-    try {
+    runRoutine(QStringLiteral("Pf_MyTextRead"), [this] { Pf_MyCtlLock(); }, [&] {
         if (!fileExists(PsMyLoadPass())) {
             writeProfile(PsMyLoadPass(), blankProfile());
             MessageBox::show(kCreatedMessage);
-            return failed;
+            return;
         }
         RecordReader reader(PsMyLoadPass(), ProfileFieldCount);
         const Hourglass hourglass;
@@ -144,13 +125,7 @@ bool Form3::Pf_MyTextRead()
                 TexMyData[i]->setText(WorkRecord[i]);
         }
         failed = false;
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Pf_MyTextRead"), e.number);
-        Pf_MyCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Pf_MyTextRead"), ErrNo::OutOfMemory);
-        Pf_MyCtlLock();
-    }
+    });
     return failed;
 }
 
@@ -163,17 +138,7 @@ void Form3::Pf_MyClear()
 
 void Form3::Pf_MyCtlLock()
 {
-    const QList<QWidget *> controls = findChildren<QWidget *>();
-    for (QWidget *control : controls)
-        if (qobject_cast<QLineEdit *>(control) || qobject_cast<QPushButton *>(control))
-            control->setEnabled(false);
-    setEnabled(true);
-    CmdExit_Click3->setEnabled(true);
-}
-
-void Form3::TexMyData_GotFocus(int index)
-{
-    TexMyData[index]->selectAll();
+    lockDialog(this, CmdExit_Click3);
 }
 
 QStringList Form3::boxTexts() const
@@ -192,85 +157,75 @@ void Form3::setBoxTexts(const QStringList &values)
 
 void Form3::CmdUpdate3_Click()
 {
-    try {
+    const QString routine = QStringLiteral("CmdUpdate3_Click");
+    QStringList values;
+    const bool failed = runRoutine(routine, [this] { Pf_MyCtlLock(); }, [&] {
         if (const ProfileProblem problem = requiredProblem(boxTexts())) {
             MessageBox::show(problemMessage(problem));
             TexMyData[problem.field]->setFocus();
             return;
         }
-        const QStringList values = tidyProfile(boxTexts());
-        setBoxTexts(values);
-        if (const ProfileProblem problem = valueProblem(values)) {
+        const QStringList tidied = tidyProfile(boxTexts());
+        setBoxTexts(tidied);
+        if (const ProfileProblem problem = valueProblem(tidied)) {
             MessageBox::show(problemMessage(problem));
             TexMyData[problem.field]->setFocus();
             return;
         }
-        // The file went missing while the window was open: an empty one is
-        // made, and the next click saves into it.
-        if (!fileExists(PsMyLoadPass())) {
-            createEmptyFile(PsMyLoadPass());
-            MessageBox::show(kCreatedMessage);
-            return;
-        }
-        writeProfile(PsMyLoadPass(), profileToWrite(values));
+        values = tidied;
+    });
+    if (failed || values.isEmpty())
+        return;
+    // The file went missing while the window was open: an empty one is made,
+    // and the next click saves into it.
+    if (writeProfileChange(routine, profileSavePlan(), profileWriteChange(profileToWrite(values))))
         CmdExit_Click3_Click();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("CmdUpdate3_Click"), e.number);
-        Pf_MyCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("CmdUpdate3_Click"), ErrNo::OutOfMemory);
-        Pf_MyCtlLock();
-    }
 }
 
 void Form3::CmdDelete3_Click()
 {
-    try {
-        if (!fileExists(PsMyLoadPass())) {
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadPass)"));
-            return;
-        }
-        writeProfile(PsMyLoadPass(), blankProfile());
+    if (writeProfileChange(QStringLiteral("CmdDelete3_Click"), profileBlankPlan(), profileWriteChange(blankProfile())))
         CmdExit_Click3_Click();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("CmdDelete3_Click"), e.number);
-        Pf_MyCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("CmdDelete3_Click"), ErrNo::OutOfMemory);
-        Pf_MyCtlLock();
-    }
+}
+
+bool Form3::writeProfileChange(const QString &routine, const ChangePlan &plan, const ChangeFunction &write)
+{
+    const ChangeOutcome outcome = ChangeTransaction(plan).apply(write);
+    if (outcome.failed())
+        reportRoutineError(routine, outcome.error, [this] { Pf_MyCtlLock(); });
+    else if (outcome.missingFile(ChangeFile::Target))
+        MessageBox::show(plan.whenTargetMissing == ChangePlan::WhenTargetMissing::CreateEmpty
+                             ? kCreatedMessage
+                             : QStringLiteral("該当の取込ファイルがありません(PsMyLoadPass)"));
+    return outcome.done();
 }
 
 void Form3::CmdImport3_Click()
 {
-    try {
-        backUpFile(PsMyLoadPass(), PsMyLoadBackPass());
-        if (!fileExists(PsMyLoadBackPass())) {
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadBackPass)"));
-            return;
-        }
-        if (!fileExists(PsMyImpPass())) {
-            MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyImpPass)"));
-            removeFile(PsMyLoadBackPass());
-            return;
-        }
-        {
-            const Hourglass hourglass;
-            readLastProfile(PsMyImpPass(), WorkRecord);
-        }
+    const QString routine = QStringLiteral("CmdImport3_Click");
+    const auto lock = [this] { Pf_MyCtlLock(); };
+    ChangeTransaction change(profileImportPlan());
+    ChangeOutcome outcome;
+    {
+        const Hourglass hourglass;
         // Written exactly as received: the checks apply when the user saves.
-        writeProfile(PsMyLoadPass(), WorkRecord);
-        if (Pf_MyTextRead())
-            return; // it has reported; the backup and the received file stay
-        removeFile(PsMyLoadBackPass());
-        removeFile(PsMyImpPass());
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("CmdImport3_Click"), e.number);
-        Pf_MyCtlLock();
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("CmdImport3_Click"), ErrNo::OutOfMemory);
-        Pf_MyCtlLock();
+        outcome = change.apply(profileImportChange(WorkRecord));
     }
+    if (outcome.failed()) {
+        reportRoutineError(routine, outcome.error, lock);
+        return;
+    }
+    if (outcome.missingFile(ChangeFile::Backup)) {
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadBackPass)"));
+        return;
+    }
+    const bool received = !outcome.missingFile(ChangeFile::Received);
+    if (!received)
+        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyImpPass)"));
+    else if (Pf_MyTextRead())
+        return; // it has reported; the backup and the received file stay
+    if (const ChangeOutcome cleaned = change.cleanUp(received); cleaned.failed())
+        reportRoutineError(routine, cleaned.error, lock);
 }
 
 void Form3::CmdExit_Click3_Click()
@@ -283,28 +238,8 @@ void Form3::reject()
     CmdExit_Click3_Click();
 }
 
-bool Form3::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        const int index = TexMyData.indexOf(qobject_cast<QLineEdit *>(watched));
-        // The box places its own cursor after the focus arrives (a mouse
-        // click does); the selection is made once it has.
-        if (index >= 0)
-            QTimer::singleShot(0, this, [this, index] { TexMyData_GotFocus(index); });
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
 void Form3::keyPressEvent(QKeyEvent *event)
 {
-    // Enter presses the button that has the focus and nothing else: typing
-    // Enter in a box saves nothing.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (!enter) {
+    if (!enterPressesFocusedButton(this, event))
         QDialog::keyPressEvent(event);
-        return;
-    }
-    if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
-        button->click();
-    event->accept();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ChangeTransaction.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -21,7 +23,6 @@ public:
     void Pf_MyClear();
     void Pf_MyCtlLock();
 
-    void TexMyData_GotFocus(int index);
     void CmdImport3_Click();
     void CmdUpdate3_Click();
     void CmdDelete3_Click();
@@ -39,10 +40,11 @@ public:
     void reject() override;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QStringList boxTexts() const;
     void setBoxTexts(const QStringList &values);
+    // Runs a profile change and tells its outcome; true when it was done.
+    bool writeProfileChange(const QString &routine, const ChangePlan &plan, const ChangeFunction &write);
 };

@@ -1,18 +1,14 @@
 #include "profile/Profile.h"
 
+#include "contacts/ContactRecord.h"
 #include "shell/BasCommn.h"
+#include "shell/BasConst.h"
 #include "shell/Cp932.h"
 #include "shell/RecordFile.h"
 
 const QStringList &profileCaptions()
 {
-    static const QStringList captions = {
-        QStringLiteral("氏名"),   QStringLiteral("TEL1"),   QStringLiteral("MAIL1"),
-        QStringLiteral("所属先1"), QStringLiteral("所属先2"), QStringLiteral("住所"),
-        QStringLiteral("最寄駅"), QStringLiteral("アピール文"), QStringLiteral("役職"),
-        QStringLiteral("氏名ふりがな"), QStringLiteral("TEL2"), QStringLiteral("MAIL2"),
-        QStringLiteral("FAX"),    QStringLiteral("URL"),    QStringLiteral("顔写真"),
-        QStringLiteral("地図")};
+    static const QStringList captions = fieldCaptions().mid(0, ProfileFieldCount);
     return captions;
 }
 
@@ -89,4 +85,57 @@ void readLastProfile(const QString &path, QStringList &work)
     while (reader.next(record))
         for (int i = 0; i < ProfileFieldCount; ++i)
             work[i] = record[i];
+}
+
+namespace {
+ChangePlan profilePlan(const QString &name)
+{
+    ChangePlan plan;
+    plan.name = name;
+    plan.target = PsMyLoadPass();
+    plan.linesPerRecord = ProfileFieldCount;
+    return plan;
+}
+} // namespace
+
+ChangePlan profileSavePlan()
+{
+    ChangePlan plan = profilePlan(QStringLiteral("本人更新"));
+    plan.whenTargetMissing = ChangePlan::WhenTargetMissing::CreateEmpty;
+    return plan;
+}
+
+ChangePlan profileBlankPlan()
+{
+    ChangePlan plan = profilePlan(QStringLiteral("本人削除"));
+    plan.whenTargetMissing = ChangePlan::WhenTargetMissing::Stop;
+    return plan;
+}
+
+ChangePlan profileImportPlan()
+{
+    ChangePlan plan = profilePlan(QStringLiteral("本人取込"));
+    plan.backup = PsMyLoadBackPass();
+    plan.received = PsMyImpPass();
+    return plan;
+}
+
+ChangeFunction profileWriteChange(const QStringList &record)
+{
+    return [record](const QList<QStringList> &, const QList<QStringList> &) {
+        return QList<QStringList>{record.mid(0, ProfileFieldCount)};
+    };
+}
+
+ChangeFunction profileImportChange(const QStringList &work)
+{
+    return [work](const QList<QStringList> &, const QList<QStringList> &received) {
+        QStringList record = work.mid(0, ProfileFieldCount);
+        if (record.size() < ProfileFieldCount)
+            record.resize(ProfileFieldCount);
+        if (!received.isEmpty())
+            for (int i = 0; i < ProfileFieldCount; ++i)
+                record[i] = received.last().value(i);
+        return QList<QStringList>{record};
+    };
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ChangeTransaction.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -53,3 +55,17 @@ void writeProfile(const QString &path, const QStringList &values);
 // that the last record stays there; a file without a record leaves work as it
 // was. A record cut short throws error 62, and work keeps the record before it.
 void readLastProfile(const QString &path, QStringList &work);
+
+// The changes of the profile file, each run by a ChangeTransaction.
+// 本人更新: the profile saved; a file gone missing is made anew, empty.
+ChangePlan profileSavePlan();
+// 本人削除: the profile blanked; a file gone missing stops it.
+ChangePlan profileBlankPlan();
+// 本人取込: the received profile through the backup copy.
+ChangePlan profileImportPlan();
+
+// The change that writes record as the whole profile.
+ChangeFunction profileWriteChange(const QStringList &record);
+// The change that writes the last received record over the first 16 fields
+// of work; no received record writes work as it is.
+ChangeFunction profileImportChange(const QStringList &work);

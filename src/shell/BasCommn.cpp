@@ -178,10 +178,12 @@ QString errorDescription(int number)
     case 70: return QStringLiteral("書き込みまたは読み込みの許可がありません");
     case 75: return QStringLiteral("パス名またはファイルにアクセスできません");
     case 76: return QStringLiteral("パスが見つかりません");
+    case 381: return QStringLiteral("プロパティ配列のインデックスが不正です");
     case 1001: return QStringLiteral("ファイルに Shift_JIS として読めないバイトがあります");
     case 1002: return QStringLiteral("Shift_JIS で保存できない文字があります");
     case 1003: return QStringLiteral("ファイルに長すぎる行があります");
     case 1004: return QStringLiteral("Shift_JIS の変換機能がありません");
+    case 1005: return QStringLiteral("データファイルが通常のファイルではありません（フォルダ、FIFO、デバイスなど）");
     default: return QStringLiteral("予期しないエラーです");
     }
 }

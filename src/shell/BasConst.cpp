@@ -21,3 +21,4 @@ QString PsExpPass() { return inData("pcData"); }
 QString PsMyLoadPass() { return inData("myload.txt"); }
 QString PsMyLoadBackPass() { return inData("cp_myload.txt"); }
 QString PsMyImpPass() { return inData("putData"); }
+QString PsLockPass() { return inData("tessaline.lock"); }

@@ -14,3 +14,4 @@ QString PsExpPass();         // exported contacts
 QString PsMyLoadPass();      // own profile
 QString PsMyLoadBackPass();  // its backup copy during a profile import
 QString PsMyImpPass();       // received profile
+QString PsLockPass();         // the lock of the one instance that writes here

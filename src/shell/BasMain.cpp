@@ -5,58 +5,32 @@
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Cp932.h"
-#include "shell/ErrorReport.h"
+#include "shell/ErrorBoundary.h"
+#include "shell/InstanceLock.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "shell/frmSplash.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <memory>
 
-namespace {
-
-// The lock that keeps the program to one instance per user. The lock of a
-// killed instance is stale at once (its process is gone), so it never blocks
-// the next start.
-enum class InstanceLock { Taken, HeldByOther };
-
-InstanceLock takeInstanceLock(QLockFile &lock)
-{
-    lock.setStaleLockTime(0);
-    if (lock.tryLock(0))
-        return InstanceLock::Taken;
-    if (lock.error() == QLockFile::LockFailedError)
-        return InstanceLock::HeldByOther;
-    throw AppError{lock.error() == QLockFile::PermissionError ? ErrNo::PermissionDenied
-                                                              : ErrNo::DeviceIo};
-}
-
-QString lockPath()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("tessaline.lock"));
-}
-
-} // namespace
-
 int Main(QApplication &app)
 {
     CurrentFormName = QStringLiteral("Form1");
-    QLockFile lock(lockPath());
+    QLockFile lock(PsLockPass());
     std::unique_ptr<Form1> form;
-    try {
+    int ended = -1; // the exit status when the program ends before its window
+    const bool failed = runRoutine(QStringLiteral("Main"), [] {}, [&] {
         if (!Cp932::available())
             throw AppError{ErrNo::NoConverter};
-        if (takeInstanceLock(lock) == InstanceLock::HeldByOther) {
+        // The lock lies in the data folder, taken before anything else is done there.
+        if (lockDataFolder(lock) == InstanceLock::HeldByOther) {
             MessageBox::show(QStringLiteral("すでに画面は起動済です。2重起動はできません"));
-            return 0;
+            ended = 0;
+            return;
         }
 
         {
@@ -68,7 +42,6 @@ int Main(QApplication &app)
         }
 
         CurrentFormName = QStringLiteral("Form1");
-        ensureFolder(dataFolder());
         // A writer killed before its rename leaves its temporary file; this
         // instance holds the lock, so no writer is at work.
         removeStaleTemporaries({PsLoadPass(), PsLoadBackPass(), PsExpPass(), PsMyLoadPass(),
@@ -76,17 +49,16 @@ int Main(QApplication &app)
         if (!fileExists(PsLoadPass())) {
             createEmptyFile(PsLoadPass());
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません。新規作成します。"));
-            return 0;
+            ended = 0;
+            return;
         }
 
         form = std::make_unique<Form1>();
         form->show();
-    } catch (const AppError &e) {
-        ErrorReport(QStringLiteral("Main"), e.number);
+    });
+    if (failed)
         return 1;
-    } catch (const std::bad_alloc &) {
-        ErrorReport(QStringLiteral("Main"), ErrNo::OutOfMemory);
-        return 1;
-    }
+    if (ended >= 0)
+        return ended;
     return app.exec();
 }

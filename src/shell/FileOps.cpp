@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace FileOps {
@@ -107,6 +109,27 @@ int link(const char *from, const char *to)
     if (const int err = refusal(Call::Link, from, to))
         return fail<int>(err);
     return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
+ssize_t readlink(const char *path, char *buf, size_t size)
+{
+    if (const int err = refusal(Call::ReadLink, path))
+        return fail<ssize_t>(err);
+    return ::readlink(path, buf, size);
+}
+
+int clone(int dst, int src)
+{
+    if (const int err = refusal(Call::Clone, nullptr, nullptr, dst))
+        return fail<int>(err);
+    return ::ioctl(dst, FICLONE, src);
+}
+
+ssize_t copyRange(int in, int out, size_t count)
+{
+    if (const int err = refusal(Call::CopyRange, nullptr, nullptr, out))
+        return fail<ssize_t>(err);
+    return ::copy_file_range(in, nullptr, out, nullptr, count, 0);
 }
 
 } // namespace FileOps

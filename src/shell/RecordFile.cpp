@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -17,6 +16,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <climits>
+#include <functional>
 #include <future>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -82,25 +83,44 @@ qsizetype nextLineEnd(const char *bytes, qsizetype i, qsizetype end)
     return end;
 }
 
-// The temporary names beside a file: ".<name>." and six letters or digits,
-// which the start sweeps when a writer left one behind.
-QString temporaryStem(const QFileInfo &info)
-{
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + u'.';
-}
-
 struct FdCloser {
     int fd;
     ~FdCloser() { if (fd >= 0) FileOps::close(fd); }
 };
+
+// The folder part of an absolute path, kept as written: a symbolic link's
+// target may hold "..", which only the kernel resolves rightly.
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash > 0 ? path.left(slash) : QStringLiteral("/");
+}
 } // namespace
+
+// Opens a data file for reading. Anything but a regular file is refused
+// before it is opened: opening a FIFO waits for a writer, opening a device
+// may act on it. O_NONBLOCK keeps a FIFO swapped in after the check from
+// blocking the open. size, when given, gets the file's size.
+static int openForReading(const QString &path, qint64 *size = nullptr)
+{
+    const QByteArray native = nativePath(path);
+    struct stat st;
+    if (FileOps::stat(native.constData(), &st) != 0)
+        throwErrno();
+    if (!S_ISREG(st.st_mode))
+        throw AppError{ErrNo::NotAFile};
+    const int fd = FileOps::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throwErrno();
+    if (size)
+        *size = st.st_size;
+    return fd;
+}
 
 RecordReader::RecordReader(const QString &path, int linesPerRecord)
     : linesPerRecord_(linesPerRecord)
 {
-    fd_ = FileOps::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
-        throwErrno();
+    fd_ = openForReading(path);
 }
 
 RecordReader::~RecordReader()
@@ -305,41 +325,89 @@ static void syncFolder(const QString &folder)
         throwErrno();
 }
 
-// Writes bytes to a temporary file in the same folder, flushes it to disk
-// and renames it to path, then syncs the folder. Without replace, a file
-// already at path is kept and error 58 thrown. On failure nothing is at path
-// that wasn't there before, and the temporary file is removed.
-static void putFileInPlace(const QString &path, QByteArrayView bytes, bool replace)
+// Where a write to path lands: the final target when path is a symbolic
+// link (a user who keeps the list in a synced folder keeps the link), else
+// path itself.
+static QString writeTarget(const QString &path)
 {
-    const QFileInfo info(path);
-    QByteArray tmpl = nativePath(temporaryStem(info) + QStringLiteral("XXXXXX"));
+    QString target = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0; hops < 40; ++hops) {
+        char buf[PATH_MAX];
+        const ssize_t n = FileOps::readlink(nativePath(target).constData(), buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINVAL || errno == ENOENT) // no link, or nothing there yet
+                return target;
+            throwErrno();
+        }
+        if (size_t(n) == sizeof buf)
+            throw AppError{ErrNo::PathFileAccess};
+        const QString link = QFile::decodeName(QByteArray(buf, n));
+        target = link.startsWith(u'/') ? link : folderOf(target) + u'/' + link;
+    }
+    errno = ELOOP;
+    throwErrno();
+}
+
+// Moves the synced temporary file tmp to dest. Without replace, a file at
+// dest is kept (error 58); where the file system refuses RENAME_NOREPLACE
+// (NFS and several FUSE file systems answer EINVAL), a hard link makes the
+// new name, which an existing file refuses just the same, and the temporary
+// name goes. placed turns true once dest holds the new file.
+static void placeFile(const QByteArray &tmp, const QByteArray &dest, bool replace, bool &placed)
+{
+    if (FileOps::rename(tmp.constData(), dest.constData(), replace) == 0) {
+        placed = true;
+        return;
+    }
+    if (replace || (errno != EINVAL && errno != ENOSYS))
+        throwErrno();
+    if (FileOps::link(tmp.constData(), dest.constData()) != 0)
+        throwErrno();
+    placed = true;
+    if (FileOps::unlink(tmp.constData()) != 0)
+        throwErrno();
+}
+
+// Fills a temporary file in the target's folder, flushes it to disk and
+// renames it to the target, then syncs that folder. Without replace, a file
+// already there is kept and error 58 thrown. On failure nothing is at the
+// target that wasn't there before, and the temporary file is removed.
+static void putFileInPlace(const QString &path, const std::function<void(int)> &fill, bool replace)
+{
+    const QString target = writeTarget(path);
+    const QString folder = folderOf(target);
+    QByteArray tmpl = nativePath(folder + QStringLiteral("/.") + target.mid(folder.size() + 1)
+                                 + QStringLiteral(".XXXXXX"));
     const int fd = FileOps::mkostemp(tmpl.data(), O_CLOEXEC); // mode 0600
     if (fd < 0)
         throwErrno();
-    bool renamed = false;
+    bool placed = false;
     try {
         FdCloser closer{fd};
-        writeAll(fd, bytes);
+        fill(fd);
         if (FileOps::fsync(fd) != 0)
             throwErrno();
         closer.fd = -1;
         if (FileOps::close(fd) != 0)
             throwErrno();
-        if (FileOps::rename(tmpl.constData(), nativePath(path).constData(), replace) != 0)
-            throwErrno();
-        renamed = true;
+        placeFile(tmpl, nativePath(target), replace, placed);
     } catch (...) {
-        if (!renamed)
+        if (!placed)
             FileOps::unlink(tmpl.constData());
         throw;
     }
-    // The new file is in place; syncing the folder makes the rename durable.
-    syncFolder(info.absolutePath());
+    // The new file is in place; syncing the folder makes its name durable.
+    syncFolder(folder);
+}
+
+static void putBytesInPlace(const QString &path, QByteArrayView bytes, bool replace)
+{
+    putFileInPlace(path, [bytes](int fd) { writeAll(fd, bytes); }, replace);
 }
 
 void writeFileAtomically(const QString &path, QByteArrayView bytes)
 {
-    putFileInPlace(path, bytes, true);
+    putBytesInPlace(path, bytes, true);
 }
 
 void writeRecordsAtomically(const QString &path, const QList<QStringList> &records)
@@ -349,9 +417,7 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
 
 QByteArray readWholeFile(const QString &path)
 {
-    const int fd = FileOps::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throwErrno();
+    const int fd = openForReading(path);
     FdCloser closer{fd};
     QByteArray bytes;
     for (;;) {
@@ -373,63 +439,99 @@ QByteArray readWholeFile(const QString &path)
     }
 }
 
-// Gives the file at src a second name beside dst and moves it over dst,
-// flushed to disk like a written copy. False, with nothing changed, when the
-// file isn't the owner's alone (a copy of it is), or the file system has no
-// second names for a file (or the name is taken).
-static bool shareFileAs(const QString &src, const QString &dst)
+// Whether a copy call failed only because this way of copying isn't
+// available between these files (file system, kernel, or across mounts).
+static bool copyWayUnavailable(int err)
 {
-    struct stat st;
-    if (FileOps::stat(nativePath(src).constData(), &st) != 0)
+    return err == EOPNOTSUPP || err == ENOTTY || err == EXDEV || err == EINVAL || err == ENOSYS;
+}
+
+// Copies the size bytes of in to out: a reflink clone where the file system
+// has it (the blocks are shared until either file changes, and files here
+// are only replaced whole), else copy_file_range inside the kernel, else
+// plain reads and writes from where the offsets stand. The kernel copy asks
+// for no more than is left, as asking past a file size limit fails (EFBIG).
+static void copyContents(int in, int out, qint64 size)
+{
+    if (FileOps::clone(out, in) == 0)
+        return;
+    if (!copyWayUnavailable(errno))
         throwErrno();
-    if (!S_ISREG(st.st_mode) || (st.st_mode & 077) != 0)
-        return false;
-    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QString suffix;
-    for (int i = 0; i < 6; ++i)
-        suffix += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))]);
-    const QFileInfo info(dst);
-    const QByteArray tmp = nativePath(temporaryStem(info) + suffix);
-    if (FileOps::link(nativePath(src).constData(), tmp.constData()) != 0)
-        return false;
-    try {
-        // Someone else may have written the file without flushing it.
-        const int fd = FileOps::open(tmp.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+    for (qint64 copied = 0;;) {
+        if (copied >= size)
+            return;
+        const ssize_t n = FileOps::copyRange(in, out, size_t(size - copied));
+        if (n == 0) // the file is shorter than it was
+            return;
+        if (n > 0) {
+            copied += n;
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (!copyWayUnavailable(errno))
             throwErrno();
-        FdCloser closer{fd};
-        if (FileOps::fsync(fd) != 0)
-            throwErrno();
-        if (FileOps::rename(tmp.constData(), nativePath(dst).constData(), true) != 0)
-            throwErrno();
-    } catch (...) {
-        FileOps::unlink(tmp.constData());
-        throw;
+        break;
     }
-    // When dst already was the same file, the rename did nothing and the
-    // second name is still there.
-    removeFile(QFile::decodeName(tmp));
-    syncFolder(info.absolutePath());
-    return true;
+    QByteArray chunk(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = FileOps::read(in, chunk.data(), size_t(kChunk));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno();
+        }
+        if (got == 0)
+            return;
+        writeAll(out, QByteArrayView(chunk.constData(), got));
+    }
 }
 
 void backUpFile(const QString &src, const QString &dst)
 {
-    if (!shareFileAs(src, dst))
-        writeFileAtomically(dst, readWholeFile(src));
+    qint64 size = 0;
+    const int in = openForReading(src, &size);
+    FdCloser closer{in};
+    putFileInPlace(dst, [in, size](int out) { copyContents(in, out, size); }, true);
 }
 
 bool fileExists(const QString &path)
 {
     struct stat st;
-    if (FileOps::stat(nativePath(path).constData(), &st) == 0)
-        return S_ISREG(st.st_mode);
+    if (FileOps::stat(nativePath(path).constData(), &st) == 0) {
+        // A folder, FIFO or device under a data file's name is no file to
+        // create anew nor to read: it is reported.
+        if (!S_ISREG(st.st_mode))
+            throw AppError{ErrNo::NotAFile};
+        return true;
+    }
     // Only a file that is certainly not there counts as missing: one that
     // can't be examined (no permission, an I/O error) is an error, never a
     // reason to create a new file over the real one.
     if (errno == ENOENT || errno == ENOTDIR)
         return false;
     throwErrno();
+}
+
+qint64 recordBytesBound(qsizetype records, int linesPerRecord)
+{
+    qint64 perRecord = 0;
+    for (int field = 0; field < linesPerRecord; ++field)
+        perRecord += 2 * qint64(std::max(fieldMaxLength(field), 0)) + 2;
+    return perRecord * records;
+}
+
+bool receivedFileTooLarge(const QString &path, qsizetype records, int linesPerRecord)
+{
+    struct stat st;
+    if (FileOps::stat(nativePath(path).constData(), &st) != 0)
+        throwErrno();
+    return qint64(st.st_size) > recordBytesBound(records, linesPerRecord);
+}
+
+QString receivedFileTooLargeMessage()
+{
+    return QStringLiteral("取込ファイルが大きすぎるため取り込めません。ファイルの内容を確認して下さい。");
 }
 
 void removeFile(const QString &path)
@@ -440,7 +542,7 @@ void removeFile(const QString &path)
 
 void createEmptyFile(const QString &path)
 {
-    putFileInPlace(path, {}, false);
+    putBytesInPlace(path, {}, false);
 }
 
 void ensureFolder(const QString &path)
@@ -467,7 +569,15 @@ void ensureFolder(const QString &path)
 void removeStaleTemporaries(const QStringList &paths)
 {
     static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    QStringList places;
     for (const QString &path : paths) {
+        places << path;
+        // A linked file is written beside its target. A link that can't be
+        // read is an error, as it would be at the next write.
+        if (const QString target = writeTarget(path); target != QFileInfo(path).absoluteFilePath())
+            places << target;
+    }
+    for (const QString &path : std::as_const(places)) {
         const QFileInfo info(path);
         const QString prefix = u'.' + info.fileName();
         const QDir folder = info.absoluteDir();

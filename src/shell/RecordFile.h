@@ -51,25 +51,42 @@ QList<QStringList> readRecords(const QString &path, int linesPerRecord,
 QByteArray encodeRecords(const QList<QStringList> &records);
 
 // Replaces the file at path by bytes: a temporary file in the same folder,
-// flushed to disk and renamed over the old one. On failure the old file is
-// left as it was and the temporary file is removed.
+// flushed to disk and renamed over the old one, then the folder synced. A
+// path that is a symbolic link stays one: its final target is replaced so,
+// in the target's folder. On failure the old file is left as it was and the
+// temporary file is removed.
 void writeFileAtomically(const QString &path, QByteArrayView bytes);
 
 void writeRecordsAtomically(const QString &path, const QList<QStringList> &records);
 
 QByteArray readWholeFile(const QString &path);
 
-// Makes dst hold what src holds, replacing dst atomically and flushed to
-// disk. Files are only ever replaced whole, never written in place, so dst
-// becomes a second name of src's file when that is the owner's alone, which
-// costs no copying; otherwise, or where the file system has no second names,
-// the bytes are copied.
+// Makes dst a file of its own (mode 0600) with the bytes of src: a reflink
+// clone where the file system has one, else copied inside the kernel, else
+// read and written; written like every file (temporary file, fsync, rename,
+// folder sync), so that the backup is on disk before the file it keeps is
+// replaced. A restore that writes into it, or into src, never touches the
+// other.
 void backUpFile(const QString &src, const QString &dst);
 
-// Whether a regular file is at path. A path that can't be examined (no
-// permission, an I/O error) throws, so that a file that is there is never
-// taken for missing and created anew.
+// Whether a file is at path. A path that can't be examined (no permission,
+// an I/O error) throws, so that a file that is there is never taken for
+// missing and created anew; so does anything but a regular file there (a
+// folder, FIFO or device: error 1005).
 bool fileExists(const QString &path);
+
+// The most bytes that records of the editor's field limits can take in a
+// file: every value at its field's most UTF-16 units, each at most two bytes
+// in code page 932, and CR LF after it.
+qint64 recordBytesBound(qsizetype records, int linesPerRecord);
+
+// Whether the received file at path is larger than records records can
+// take (recordBytesBound), told from its size before any of it is read.
+bool receivedFileTooLarge(const QString &path, qsizetype records, int linesPerRecord);
+
+// What the user is told when a received file is refused for its size (the
+// file is kept).
+QString receivedFileTooLargeMessage();
 
 // Deletes a file; one that is already gone is no error.
 void removeFile(const QString &path);
@@ -82,8 +99,9 @@ void createEmptyFile(const QString &path);
 void ensureFolder(const QString &path);
 
 // Deletes the temporary files (".<name>.XXXXXX") that a writer stopped
-// before its rename left beside these files. Only for start-up, when no
-// writer can be at work; what can't be deleted is left.
+// before its rename left beside these files, and beside the targets of
+// those that are symbolic links (a link that can't be read throws). Only for
+// start-up, when no writer can be at work; what can't be deleted is left.
 void removeStaleTemporaries(const QStringList &paths);
 
 // Reads a record file through once, mapped into memory: each record's

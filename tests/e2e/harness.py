@@ -301,6 +301,10 @@ class Desktop:
 
 # ---------------------------------------------------------------- data folder
 
+# The single-instance lock in the data folder, there while a program runs.
+LOCK_FILE = "tessaline.lock"
+
+
 class DataFolder:
     """The program's data folder of one test case: $XDG_DATA_HOME/Tessaline/Data.
 
@@ -341,7 +345,10 @@ class DataFolder:
         return os.stat(self.file(name) if name else self.path).st_mode & 0o777
 
     def names(self):
-        return sorted(os.listdir(self.path)) if os.path.isdir(self.path) else []
+        """The files in the folder, but the lock file of a running program."""
+        if not os.path.isdir(self.path):
+            return []
+        return sorted(name for name in os.listdir(self.path) if name != LOCK_FILE)
 
 
 # ---------------------------------------------------------------- accessibles
@@ -733,17 +740,25 @@ class Session:
         if not self.binary or not os.access(self.binary, os.X_OK):
             raise unittest.SkipTest("TESSALINE_BIN does not name the tessaline program")
 
-    def env(self):
+    def env(self, runtime_dir=""):
         env = {k: v for k, v in os.environ.items() if k not in ("AT_SPI_BUS_ADDRESS", "QT_QPA_PLATFORM")}
         env.update(self.desktop.env)
         env.update({"XDG_DATA_HOME": self.data_home, "XDG_RUNTIME_DIR": self.runtime_dir,
                     "LC_ALL": "C.UTF-8", "LANG": "C.UTF-8"})
+        if runtime_dir is None:
+            del env["XDG_RUNTIME_DIR"]
+        elif runtime_dir:
+            env["XDG_RUNTIME_DIR"] = runtime_dir
         return env
 
-    def launch(self):
-        """Starts the program and returns at once (an App; nothing awaited)."""
+    def launch(self, runtime_dir=""):
+        """Starts the program and returns at once (an App; nothing awaited).
+
+        runtime_dir: another XDG_RUNTIME_DIR for this program (as another
+        session of the user has), or None for none at all.
+        """
         log = open(os.path.join(self.folder, f"tessaline-{len(self.apps)}.log"), "wb")
-        popen = subprocess.Popen([self.binary], env=self.env(), stdout=log,
+        popen = subprocess.Popen([self.binary], env=self.env(runtime_dir), stdout=log,
                                  stderr=subprocess.STDOUT, cwd=self.folder,
                                  start_new_session=True, preexec_fn=_die_with_parent)
         log.close()

@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import HEADINGS, E2ETestCase, contact, extents
+from harness import HEADINGS, LOCK_FILE, E2ETestCase, contact, extents
 
 CREATED = "該当の取込ファイルがありません。新規作成します。"
 ALREADY_RUNNING = "すでに画面は起動済です。2重起動はできません"
@@ -109,6 +109,27 @@ class StartupTest(E2ETestCase):
         after_kill = self.start()
         after_kill.assert_no_message()
         self.assertEqual(after_kill.grid_cell(1, 1), "阿部")
+
+    def test_one_writer_per_data_folder_whatever_the_runtime_folder(self):
+        # Two sessions of the user (another login, another machine sharing
+        # the home folder) have runtime folders of their own, or none.
+        self.data.write("load.txt", [contact("あべ", "阿部", "a")])
+        running = self.start()
+        other = os.path.join(self.session.folder, "runtime-other")
+        os.mkdir(other, 0o700)
+        for label, runtime in (("another runtime folder", other), ("no runtime folder", None)):
+            with self.subTest(label):
+                second = self.session.launch(runtime_dir=runtime)
+                message = second.wait_message()
+                self.assertEqual((message.title, message.text), ("Tessaline", ALREADY_RUNNING))
+                message.ok()
+                self.assertEqual(second.wait_exit(), 0)
+                self.assertTrue(running.running())
+        self.assertEqual(os.listdir(other), [])
+        self.assertEqual(self.data.mode(LOCK_FILE), 0o600)
+        running.press("終了")
+        self.assertEqual(running.wait_exit(), 0)
+        self.assertFalse(self.data.exists(LOCK_FILE))
 
     def test_the_list_loads_in_file_order_unchecked_and_exit_ends_the_program(self):
         # Not in reading order: the reader never sorts. Blank spellings, a

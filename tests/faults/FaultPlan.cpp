@@ -1,10 +1,18 @@
 #include "FaultPlan.h"
 
+#include "shell/BasConst.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMap>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -40,9 +48,86 @@ QString fileName(const char *path)
     return path ? QFileInfo(QString::fromLocal8Bit(path)).fileName() : QString();
 }
 
+// ------------------------------------------------- the simulated page cache
+
+// A file is known by its inode and birth time: an inode number freed by a
+// replaced file may come back for a new one.
+using FileId = QPair<quint64, qint64>;
+
+QString durableFolder;             // the data folder
+QMap<QString, FileId> durableNames; // its names as last synced
+QHash<FileId, QByteArray> durableBytes;
+
+FileId idOf(int dirfd, const char *path, int flags)
+{
+    struct statx sx {};
+    if (::statx(dirfd, path, flags, STATX_INO | STATX_BTIME, &sx) != 0)
+        return {0, 0};
+    const qint64 born = (sx.stx_mask & STATX_BTIME) ? qint64(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec : 0;
+    return {sx.stx_ino, born};
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, FileId> namesIn(const QString &folder)
+{
+    QMap<QString, FileId> names;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        names.insert(name, idOf(AT_FDCWD, QFile::encodeName(folder + u'/' + name).constData(), AT_SYMLINK_NOFOLLOW));
+    return names;
+}
+
+void rememberEverything()
+{
+    durableFolder = dataFolder();
+    durableNames = namesIn(durableFolder);
+    durableBytes.clear();
+    for (auto it = durableNames.cbegin(); it != durableNames.cend(); ++it)
+        durableBytes.insert(it.value(), bytesOf(durableFolder + u'/' + it.key()));
+}
+
+// On entry to an fsync: what it will make durable.
+void rememberSynced(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return;
+    const QString path = descriptorPath(fd);
+    if (S_ISDIR(st.st_mode)) {
+        if (QFileInfo(path).canonicalFilePath() == QFileInfo(durableFolder).canonicalFilePath())
+            durableNames = namesIn(durableFolder);
+    } else if (S_ISREG(st.st_mode)) {
+        durableBytes.insert(idOf(fd, "", AT_EMPTY_PATH), bytesOf(path));
+    }
+}
+
+// The folder as it comes back after the cut.
+void cutPower()
+{
+    for (const QString &name : QDir(durableFolder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(durableFolder + u'/' + name);
+    for (auto it = durableNames.cbegin(); it != durableNames.cend(); ++it) {
+        QFile file(durableFolder + u'/' + it.key());
+        if (file.open(QIODevice::WriteOnly))
+            file.write(durableBytes.value(it.value()));
+    }
+    ::raise(SIGKILL);
+}
+
 int onCall(const FileOps::Entry &e)
 {
     const int n = ++calls;
+    if (plan.mode == FaultPlan::PowerCut) {
+        if (n == plan.at)
+            cutPower();
+        if (e.call == FileOps::Call::Fsync)
+            rememberSynced(e.fd);
+        return 0;
+    }
     if (plan.mode == FaultPlan::Log) {
         const QString path = e.path ? fileName(e.path) : QFileInfo(descriptorPath(e.fd)).fileName();
         reportLine("call", callName(e.call) + u'\t' + path + u'\t' + fileName(e.to));
@@ -64,6 +149,8 @@ void armFaults(const FaultPlan &p, int fd)
     plan = p;
     reportFd = fd;
     calls = 0;
+    if (plan.mode == FaultPlan::PowerCut)
+        rememberEverything();
     FileOps::setHook(onCall);
 }
 
@@ -79,8 +166,9 @@ void reportLine(const char *tag, const QString &text)
     writeAll(QByteArray(tag) + '\t' + escaped.toUtf8() + '\n');
 }
 
-static const char *const kCallNames[] = {"stat", "open", "read", "write", "fsync",
-                                         "close", "rename", "unlink", "mkostemp", "mkdir", "link"};
+static const char *const kCallNames[] = {"stat",   "open",   "read",     "write", "fsync",
+                                         "close",  "rename", "unlink",   "mkostemp", "mkdir",
+                                         "link",   "readlink", "clone",  "copy_file_range"};
 
 QString callName(FileOps::Call call)
 {
@@ -107,6 +195,9 @@ QString errnoName(int err)
     case EDQUOT: return QStringLiteral("EDQUOT");
     case EPERM: return QStringLiteral("EPERM");
     case EMLINK: return QStringLiteral("EMLINK");
+    case EINVAL: return QStringLiteral("EINVAL");
+    case ENOSYS: return QStringLiteral("ENOSYS");
+    case EOPNOTSUPP: return QStringLiteral("EOPNOTSUPP");
     default: return QString::number(err);
     }
 }

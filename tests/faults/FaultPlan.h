@@ -2,8 +2,14 @@
 
 // What a forked child does to the file-system calls of the file layer: only
 // count and log them, make the N-th fail (once, or it and every later one),
-// or kill the process with SIGKILL on entry to the N-th. The child tells the
-// parent what happened through a pipe, one line per event.
+// kill the process with SIGKILL on entry to the N-th, or cut the power there.
+// The child tells the parent what happened through a pipe, one line per event.
+//
+// A power cut keeps of the data folder only what was synced (a simulated
+// page cache): a file's bytes as its last fsync saw them, the folder's names
+// as its last fsync saw them, everything as it was when the plan was armed.
+// A name whose file was never synced comes back empty. The folder is set to
+// that state and the process killed.
 
 #include "shell/FileOps.h"
 
@@ -12,7 +18,7 @@
 #include <QString>
 
 struct FaultPlan {
-    enum Mode { Log, FailOnce, FailFrom, Kill };
+    enum Mode { Log, FailOnce, FailFrom, Kill, PowerCut };
     Mode mode = Log;
     int at = 0;  // the call, counted from 1
     int err = 0; // the errno of a failure

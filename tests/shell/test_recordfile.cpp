@@ -242,29 +242,44 @@ private slots:
         QCOMPARE(st.st_mode & 0777, mode_t(0700));
     }
 
-    // The backup holds the list as it was, however it was made: as a second
-    // name of the list's file, or copied where a file system has none.
+    // The backup holds the list as it was, in a file of its own, however it
+    // was copied: a reflink, copy_file_range, or reads and writes.
     void backupHoldsTheListAsItWas_data()
     {
-        QTest::addColumn<bool>("secondNames");
-        QTest::newRow("second name") << true;
-        QTest::newRow("copied") << false;
+        QTest::addColumn<int>("refusedClone");
+        QTest::addColumn<int>("refusedCopy");
+        QTest::newRow("as the file system has it") << 0 << 0;
+        QTest::newRow("no reflink") << EOPNOTSUPP << 0;
+        QTest::newRow("no reflink across mounts") << EXDEV << 0;
+        QTest::newRow("no copy_file_range") << EOPNOTSUPP << ENOSYS;
+        QTest::newRow("copy_file_range refused across mounts") << EOPNOTSUPP << EXDEV;
     }
     void backupHoldsTheListAsItWas()
     {
-        QFETCH(bool, secondNames);
+        QFETCH(int, refusedClone);
+        QFETCH(int, refusedCopy);
+        static int clone, copy;
+        clone = refusedClone;
+        copy = refusedCopy;
         ScratchData data;
         const QString list = data.path(QStringLiteral("list")), backup = data.path(QStringLiteral("backup"));
-        data.write(QStringLiteral("list"), "old list");
+        // More than one copy_file_range call and one read chunk.
+        QByteArray old;
+        for (int i = 0; old.size() < 700 * 1024; ++i)
+            old += QByteArray::number(i) + "\r\n";
+        data.write(QStringLiteral("list"), old);
         data.write(QStringLiteral("backup"), "an older and longer backup");
-        if (!secondNames)
-            FileOps::setHook([](const FileOps::Entry &e) { return e.call == FileOps::Call::Link ? EPERM : 0; });
+        FileOps::setHook([](const FileOps::Entry &e) {
+            if (e.call == FileOps::Call::Clone)
+                return clone;
+            return e.call == FileOps::Call::CopyRange ? copy : 0;
+        });
         backUpFile(list, backup);
-        backUpFile(list, backup); // again, over what may already be the same file
+        backUpFile(list, backup); // again, over an earlier backup
         FileOps::setHook(nullptr);
-        QCOMPARE(data.read(QStringLiteral("backup")), QByteArray("old list"));
+        QCOMPARE(data.read(QStringLiteral("backup")), old);
         writeFileAtomically(list, "new list");
-        QCOMPARE(data.read(QStringLiteral("backup")), QByteArray("old list"));
+        QCOMPARE(data.read(QStringLiteral("backup")), old);
         QCOMPARE(QDir(data.folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  QStringList({QStringLiteral("backup"), QStringLiteral("list")}));
     }

@@ -1,0 +1,128 @@
+#include "shell/ChangeTransaction.h"
+
+#include "shell/AppError.h"
+#include "shell/RecordFile.h"
+
+#include <optional>
+
+namespace {
+
+ChangeGuards &guards()
+{
+    static ChangeGuards installed;
+    return installed;
+}
+
+ChangeOutcome failedAt(ChangeStep step, int error)
+{
+    ChangeOutcome outcome;
+    outcome.kind = ChangeOutcome::Kind::Failed;
+    outcome.step = step;
+    outcome.error = error;
+    return outcome;
+}
+
+ChangeOutcome missingFile(ChangeFile file)
+{
+    ChangeOutcome outcome;
+    outcome.kind = ChangeOutcome::Kind::MissingFile;
+    outcome.missing = file;
+    return outcome;
+}
+
+ChangeOutcome refused(const QString &reason)
+{
+    ChangeOutcome outcome;
+    outcome.kind = ChangeOutcome::Kind::Refused;
+    outcome.reason = reason;
+    return outcome;
+}
+
+} // namespace
+
+ChangeTransaction::ChangeTransaction(ChangePlan plan)
+    : plan_(std::move(plan))
+{
+}
+
+void ChangeTransaction::setGuards(ChangeGuards installed)
+{
+    guards() = std::move(installed);
+}
+
+ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
+{
+    const ChangePlan &p = plan_;
+    std::optional<ChangeOutcome> stop;
+
+    if (const int error = trapError([&] {
+            if (!p.backup.isEmpty()) {
+                backUpFile(p.target, p.backup);
+            } else if (p.whenTargetMissing != ChangePlan::WhenTargetMissing::Proceed && !fileExists(p.target)) {
+                // The file went missing while its window was open: an empty
+                // one is made where asked, and the next change fills it.
+                if (p.whenTargetMissing == ChangePlan::WhenTargetMissing::CreateEmpty)
+                    createEmptyFile(p.target);
+                stop = missingFile(ChangeFile::Target);
+            }
+        }))
+        return failedAt(p.backup.isEmpty() ? ChangeStep::Write : ChangeStep::Backup, error);
+    if (stop)
+        return *stop;
+
+    QList<QStringList> current;
+    QList<QStringList> received;
+    if (const int error = trapError([&] {
+            if (!p.backup.isEmpty() && !fileExists(p.backup)) {
+                stop = missingFile(ChangeFile::Backup);
+                return;
+            }
+            if (!p.received.isEmpty()) {
+                if (!fileExists(p.received)) {
+                    stop = missingFile(ChangeFile::Received);
+                    return;
+                }
+                if (receivedFileTooLarge(p.received, p.receivedRecordsAtMost, p.linesPerRecord)) {
+                    stop = refused(receivedFileTooLargeMessage());
+                    return;
+                }
+                received = readRecords(p.received, p.linesPerRecord, p.recordLimit);
+            }
+            const bool limited = p.recordLimit >= 0;
+            const qsizetype room = limited ? p.recordLimit - received.size() : -1;
+            if (p.readCurrent && (!limited || room >= 0))
+                current = readRecords(p.backup, p.linesPerRecord, room);
+            if (limited && received.size() + current.size() > p.recordLimit)
+                stop = refused(p.limitReason);
+        }))
+        return failedAt(ChangeStep::Read, error);
+    if (stop)
+        return *stop;
+
+    QList<QStringList> records;
+    if (const int error = trapError([&] { records = change(current, received); }))
+        return failedAt(ChangeStep::Change, error);
+    // The lists served the change alone; the new records are all it needs.
+    current.clear();
+    received.clear();
+
+    if (const int error = trapError([&] {
+            if (guards().beforeReplace)
+                guards().beforeReplace(p);
+            writeRecordsAtomically(p.target, records);
+        }))
+        return failedAt(ChangeStep::Write, error);
+    return {};
+}
+
+ChangeOutcome ChangeTransaction::cleanUp(bool receivedUsed)
+{
+    if (const int error = trapError([&] {
+            if (!plan_.backup.isEmpty())
+                removeFile(plan_.backup);
+            if (receivedUsed && !plan_.received.isEmpty())
+                removeFile(plan_.received);
+        }))
+        return failedAt(ChangeStep::CleanUp, error);
+    return {};
+}
