@@ -92,6 +92,7 @@ Form1::Form1(QWidget *parent)
     connect(CmdExport, &QPushButton::clicked, this, &Form1::CmdExport_Click);
     connect(CmdImport, &QPushButton::clicked, this, &Form1::CmdImport_Click);
 
+    buildMenuBar();
     Form_Load();
     QTimer::singleShot(0, CmdImport, qOverload<>(&QWidget::setFocus));
 }
@@ -198,6 +199,11 @@ void Form1::Pf_CtlLock()
         control->setEnabled(false);
     setEnabled(true);
     CmdExit->setEnabled(true);
+}
+
+const ContactRows &Form1::contacts() const
+{
+    return MSFlexGrid1->contacts();
 }
 
 void Form1::leaveCurrentRowAt(int lastRow)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactList.h"
 #include "contacts/ContactRecord.h"
 #include "shell/ErrorBoundary.h"
 
@@ -9,6 +10,7 @@
 class ContactGrid;
 class QComboBox;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 // The contact list window: the grid of every contact, the check marks, the
@@ -49,6 +51,10 @@ public:
 
     void CmdExit_Click();
 
+    // The contacts as the list shows them, for the features that read the
+    // whole list (type-ahead, print, export).
+    const ContactRows &contacts() const;
+
     ContactGrid *MSFlexGrid1;
     QPushButton *CmdChkAll;
     QPushButton *CmdChkClear;
@@ -71,6 +77,12 @@ public:
     int HitRow = 0;
 
 protected:
+    // The menu bar above the controls: ファイル and 編集. Features add their
+    // actions to these menus.
+    void buildMenuBar();
+    QMenu *fileMenu_ = nullptr;
+    QMenu *editMenu_ = nullptr;
+
     // The last row that the row loops may visit: RowCount, or fewer when the
     // grid was cut back and not reloaded (an import that stopped early).
     int lastDataRow() const;

@@ -130,9 +130,9 @@ void openEditor(Windows &w, int n)
     openList(w);
     // The contact in the middle; on an empty list, one that went missing
     // while the editor was open.
-    WorkRecord = n > 0 ? contacts(n, QStringLiteral("c")).at(n / 2) : contacts(1, QStringLiteral("gone")).at(0);
+    const ContactRecord opened = n > 0 ? contacts(n, QStringLiteral("c")).at(n / 2) : contacts(1, QStringLiteral("gone")).at(0);
     Form1 *list = w.form1.get();
-    w.form2 = std::make_unique<Form2>([list] { return list->Pf_TextRead(); });
+    w.form2 = std::make_unique<Form2>(opened, [list] { return list->Pf_TextRead(); });
     QObject::connect(w.form2.get(), &QDialog::finished, [&w] { w.closed = true; });
     w.form2->TexSelData[Tel1Field]->setText(QStringLiteral("090-0000-0000"));
     w.form2->TexSelData[ReadingField]->setText(QStringLiteral("んんん")); // moves to the end
