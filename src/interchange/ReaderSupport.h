@@ -8,6 +8,7 @@
 #include "interchange/FieldMap.h"
 
 #include <QList>
+#include <QVarLengthArray>
 #include <QString>
 
 #include <optional>
@@ -78,9 +79,12 @@ private:
     IncomingContact contact_;
     QString fullName_;
     ReadingSource readingSource_ = ReadingSource::None;
-    QList<Phone> phones_;
-    QStringList mails_;
-    QStringList mailKeys_;
+    QString reading_;
+    // Held inline: a contact has a few of each, and a list a contact would
+    // cost allocations of their own.
+    QVarLengthArray<Phone, 4> phones_;
+    QVarLengthArray<QString, 3> mails_;
+    QVarLengthArray<QString, 3> mailKeys_;
 };
 
 } // namespace Interchange::Detail
