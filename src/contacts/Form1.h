@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactList.h"
 #include "contacts/ContactRecord.h"
 #include "shell/ErrorBoundary.h"
 
@@ -52,6 +53,10 @@ public:
     void ComMyData_Click();
 
     void CmdExit_Click();
+
+    // The contacts as the list shows them, for the features that read the
+    // whole list (type-ahead, print, export).
+    const ContactRows &contacts() const;
 
     ContactGrid *MSFlexGrid1;
     QPushButton *CmdChkAll;
