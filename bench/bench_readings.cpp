@@ -47,6 +47,22 @@ static void BM_TypeAheadLastRow(benchmark::State &state)
 }
 BENCHMARK(BM_TypeAheadLastRow)->Unit(benchmark::kMillisecond);
 
+// The step the list's grid takes on a keystroke: over its own rows, from
+// the current row on, for a reading no contact has (every row looked at).
+static void BM_TypeAheadGridRowsNoHit(benchmark::State &state)
+{
+    ContactRows rows(std::size_t(contacts().size()));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i].record = contacts()[qsizetype(i)];
+    TypeAheadText text;
+    qint64 msecs = 0;
+    for (auto _ : state) {
+        msecs += 2 * TypeAheadText::PauseMs; // every key starts a new text
+        benchmark::DoNotOptimize(typeAheadRow(rows, text.add(u"ゑ", msecs), 5000));
+    }
+}
+BENCHMARK(BM_TypeAheadGridRowsNoHit)->Unit(benchmark::kMillisecond);
+
 // Loading the dictionary: a new guesser and its first guess.
 static void BM_GuesserLoad(benchmark::State &state)
 {

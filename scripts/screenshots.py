@@ -1,6 +1,8 @@
 """Takes the README's pictures of the real program under a private X server:
 the splash, the contact list with data, a search hit, the editor, the
-profile window and an error report, each at scale 1 and 2.
+editor with a name put in and its reading filled, the profile window and an
+error report, each at scale 1 and 2; and the first page of the printed list
+(printed into a PDF through the print dialog, made a PNG with pdftoppm).
 
 Run by scripts/screenshots.sh with Debian's /usr/bin/python3; the program is
 the binary named by TESSALINE_BIN, the pictures go to the folder given as
@@ -16,6 +18,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 import harness  # noqa: E402
 from harness import Session, contact, extents, wait_for  # noqa: E402
+from test_print import print_to_pdf  # noqa: E402
 
 # A screen on which the contact list window fits at scale 2 as well.
 SCREEN = "2400x1600x24"
@@ -144,6 +147,12 @@ def take(out, scale):
         editor = wait_for(lambda: next((w for r, n, w in app.windows() if r == "dialog"), None),
                           what="the editor")
         shot(app, os.path.join(out, f"editor-{suffix}.png"), scale, editor)
+        # A name given without the input method: the reading is guessed and
+        # selected, so that typing replaces it.
+        app.set_text("氏名ふりがな", "")
+        app.set_text("氏名", "佐藤 翔太")
+        wait_for(lambda: app.text("氏名ふりがな") == "さとう　しょうた", what="the reading to fill")
+        shot(app, os.path.join(out, f"reading-fill-{suffix}.png"), scale, editor)
         app.press("戻る")
         wait_for(lambda: all(r != "dialog" for r, _, _ in app.windows()), what="the editor to close")
 
@@ -152,6 +161,11 @@ def take(out, scale):
                            what="the profile window")
         shot(app, os.path.join(out, f"profile-{suffix}.png"), scale, profile)
         app.press("戻る")
+        if scale == 1:
+            pdf = os.path.join(session.folder, "printed.pdf")
+            print_to_pdf(app, pdf)
+            subprocess.run(["pdftoppm", "-png", "-r", "80", "-f", "1", "-l", "1", "-singlefile", pdf,
+                            os.path.join(out, "printed-page")], check=True)
         app.press("終了")
         app.wait_exit()
     finally:

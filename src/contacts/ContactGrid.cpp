@@ -4,6 +4,7 @@
 #include "shell/Twips.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -207,6 +208,10 @@ ContactGrid::ContactGrid(QWidget *parent)
     verticalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setMinimumSectionSize(1);
 
+    // Kana typed through the input method reach keyboardSearch as commits.
+    setAttribute(Qt::WA_InputMethodEnabled);
+    typeAheadClock_.start();
+
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) { takeCurrentFromView(current); });
     connect(this, &QTableView::clicked, this,
@@ -333,6 +338,35 @@ void ContactGrid::setRedraw(bool on)
     showCurrentCell();
     viewport()->update();
     checkColumn_->viewport()->update();
+}
+
+void ContactGrid::keyboardSearch(const QString &typed)
+{
+    const QString text = typeAhead_.add(typed, typeAheadClock_.elapsed());
+    if (row_ < 1)
+        return;
+    // While the text grows the current contact may still match; a new text
+    // looks from the next contact on, so typing a letter again steps on.
+    const int start = typeAhead_.continued() ? row_ - 1 : row_;
+    const int found = typeAheadRow(contacts(), text, start);
+    if (found < 0)
+        return;
+    setRow(found + 1);
+    setTopRow(found + 1);
+}
+
+void ContactGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    setAttribute(Qt::WA_InputMethodEnabled);
+}
+
+void ContactGrid::inputMethodEvent(QInputMethodEvent *event)
+{
+    // The grid shows no pre-edit; only what is committed is looked for.
+    if (!event->commitString().isEmpty())
+        keyboardSearch(event->commitString());
+    event->accept();
 }
 
 Hourglass::Hourglass()

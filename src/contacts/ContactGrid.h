@@ -2,10 +2,12 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QTableView>
 
 #include "contacts/ContactList.h"
+#include "readings/TypeAhead.h"
 
 #include <vector>
 
@@ -183,6 +185,17 @@ signals:
     // A click on a cell, after mouseRow and mouseCol were set.
     void cellClicked();
 
+protected:
+    // Type-ahead: keys and input method commits typed within a second of
+    // each other move the current row to the first contact whose reading
+    // (kana typed) or name (anything else) starts with them, scrolled to the
+    // top. Check marks, colours and the search stay as they are.
+    void keyboardSearch(const QString &typed) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    // The view turns input methods off on cells that can't be edited; the
+    // grid keeps them on for type-ahead.
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
 private:
     void takeCurrentFromView(const QModelIndex &current);
     void applyTopRow();
@@ -199,6 +212,8 @@ private:
     int mouseCol_ = 0;
     bool redraw_ = true;
     std::vector<int> colWidthTwips_;
+    TypeAheadText typeAhead_;
+    QElapsedTimer typeAheadClock_;
 };
 
 // Switches the grid's redraw off for a scope and back on at every way out.

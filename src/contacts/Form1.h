@@ -7,10 +7,13 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
+
 class ContactGrid;
 class QComboBox;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QPushButton;
 
 // The contact list window: the grid of every contact, the check marks, the
@@ -82,6 +85,19 @@ protected:
     void buildMenuBar();
     QMenu *fileMenu_ = nullptr;
     QMenu *editMenu_ = nullptr;
+
+public:
+    // Print (ファイル › 印刷…, Ctrl+P): the checked contacts, or all of them
+    // when none is checked, through the print dialog (a printer or a PDF).
+    void printList();
+    // Asks for the printer and returns false when the user cancelled. Qt's
+    // print dialog unless a hook is set (window tests set one that prints
+    // to a PDF); an empty hook brings the dialog back.
+    using PrintDialogHook = std::function<bool(QPrinter &printer, QWidget *parent)>;
+    static void setPrintDialogHook(PrintDialogHook hook);
+
+protected:
+    void addPrintAction();
 
     // The last row that the row loops may visit: RowCount, or fewer when the
     // grid was cut back and not reloaded (an import that stopped early).

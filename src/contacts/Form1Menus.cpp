@@ -19,6 +19,7 @@ void Form1::buildMenuBar()
 
     QAction *quit = fileMenu_->addAction(QStringLiteral("終了"), this, &Form1::CmdExit_Click);
     quit->setObjectName(QStringLiteral("ActQuit"));
+    addPrintAction();
 
     const int barHeight = bar->sizeHint().height();
     const QList<QWidget *> controls = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);

@@ -2,6 +2,7 @@
 
 #include "contacts/ListChanges.h"
 #include "editor/ContactUpdate.h"
+#include "editor/ReadingAutoFill.h"
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
@@ -65,6 +66,9 @@ Form2::Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWi
     connect(CmdExit_Click2, &QPushButton::clicked, this, &Form2::CmdExit_Click2_Click);
 
     Form_Load(contact);
+    // After the load: the contact's own name and reading are where it starts.
+    readingFill_ = new ReadingAutoFill(TexSelData[NameField], TexSelData[ReadingField],
+                                       ReadingAutoFill::windowGuesser(), this);
     TexSelData[NameField]->setFocus();
 }
 

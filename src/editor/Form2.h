@@ -13,6 +13,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ReadingAutoFill;
 
 // The contact editor: the contact it is opened on, shown in twenty labelled
 // boxes, updated or deleted in the contact list file.
@@ -48,4 +49,6 @@ private:
     void rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite);
 
     std::function<bool()> reloadList_;
+    // 氏名ふりがな filled from what is typed into 氏名.
+    ReadingAutoFill *readingFill_ = nullptr;
 };

@@ -5,6 +5,8 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 
+#include <utility>
+
 ReadingAutoFill::ReadingAutoFill(QLineEdit *nameBox, QLineEdit *readingBox, ReadingGuesser *guesser, QObject *parent)
     : QObject(parent)
     , m_name(nameBox)
@@ -18,6 +20,12 @@ ReadingAutoFill::ReadingAutoFill(QLineEdit *nameBox, QLineEdit *readingBox, Read
     connect(m_name, &QLineEdit::textChanged, this, &ReadingAutoFill::nameChanged);
 }
 
+ReadingGuesser *ReadingAutoFill::windowGuesser()
+{
+    static ReadingGuesser guesser;
+    return &guesser;
+}
+
 void ReadingAutoFill::reset()
 {
     m_tracker.reset(m_name->text());
@@ -28,6 +36,7 @@ bool ReadingAutoFill::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_name && event->type() == QEvent::InputMethod) {
         const auto *e = static_cast<const QInputMethodEvent *>(event);
         m_tracker.inputMethodEvent(e->preeditString(), e->commitString(), e->replacementLength());
+        m_takenBack = e->commitString().isEmpty() && e->replacementLength() != 0;
     }
     return false;
 }
@@ -35,6 +44,8 @@ bool ReadingAutoFill::eventFilter(QObject *watched, QEvent *event)
 void ReadingAutoFill::nameChanged(const QString &name)
 {
     m_tracker.textChanged(name);
+    if (std::exchange(m_takenBack, false))
+        return;
     if (const std::optional<QString> reading = m_tracker.readingToFill(m_reading->text())) {
         m_reading->setText(*reading);
         return;

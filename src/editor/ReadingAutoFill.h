@@ -16,6 +16,10 @@ class ReadingGuesser;
 class ReadingAutoFill : public QObject
 {
 public:
+    // The guesser the windows share: its dictionary loads on the first guess
+    // and then stays for the rest of the run.
+    static ReadingGuesser *windowGuesser();
+
     // The guesser may be null (no guessing) and must outlive this object.
     ReadingAutoFill(QLineEdit *nameBox, QLineEdit *readingBox, ReadingGuesser *guesser, QObject *parent = nullptr);
 
@@ -32,4 +36,7 @@ private:
     QLineEdit *m_reading;
     ReadingGuesser *m_guesser;
     ImeReadingTracker m_tracker;
+    // The input method took committed text back into its pre-edit
+    // (reconversion): the name is short of it only until the new commit.
+    bool m_takenBack = false;
 };

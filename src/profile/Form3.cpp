@@ -2,6 +2,7 @@
 
 #include "contacts/ContactGrid.h"
 #include "contacts/ContactRecord.h"
+#include "editor/ReadingAutoFill.h"
 #include "profile/Profile.h"
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -94,6 +96,8 @@ Form3::Form3(QWidget *parent)
     connect(CmdExit_Click3, &QPushButton::clicked, this, &Form3::CmdExit_Click3_Click);
 
     Form_Load();
+    // After the load: the profile's own name and reading are where it starts.
+    readingFill_ = new ReadingAutoFill(TexMyData[NameField], TexMyData[ReadingField], ReadingAutoFill::windowGuesser(), this);
     TexMyData[0]->setFocus();
 }
 
@@ -121,8 +125,7 @@ bool Form3::Pf_MyTextRead()
         while (reader.next(record)) {
             for (int i = 0; i < ProfileFieldCount; ++i)
                 WorkRecord[i] = record[i];
-            for (int i = 0; i < ProfileFieldCount; ++i)
-                TexMyData[i]->setText(WorkRecord[i]);
+            setBoxTexts(WorkRecord.mid(0, ProfileFieldCount));
         }
         failed = false;
     });
@@ -151,8 +154,14 @@ QStringList Form3::boxTexts() const
 
 void Form3::setBoxTexts(const QStringList &values)
 {
-    for (int i = 0; i < ProfileFieldCount; ++i)
-        TexMyData[i]->setText(values[i]);
+    {
+        // A loaded name is no typing: nothing is guessed for it.
+        const QSignalBlocker quiet(TexMyData[NameField]);
+        for (int i = 0; i < ProfileFieldCount; ++i)
+            TexMyData[i]->setText(values[i]);
+    }
+    if (readingFill_)
+        readingFill_->reset();
 }
 
 void Form3::CmdUpdate3_Click()

@@ -9,6 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ReadingAutoFill;
 
 // The own-profile window: the user's own record in 16 boxes, saved with
 // "更新", blanked with "削除", replaced by a received profile with "取込".
@@ -47,4 +48,7 @@ private:
     void setBoxTexts(const QStringList &values);
     // Runs a profile change and tells its outcome; true when it was done.
     bool writeProfileChange(const QString &routine, const ChangePlan &plan, const ChangeFunction &write);
+
+    // 氏名ふりがな filled from what is typed into 氏名.
+    ReadingAutoFill *readingFill_ = nullptr;
 };

@@ -95,6 +95,7 @@ void ImeReadingTracker::commitEvent(QStringView commit, int replacementLength)
         pending.fromIme = true;
     } else if (m_reconvertReading) {
         pending.reading = m_reconvertReading;
+        pending.fromIme = m_reconvertFromIme;
     }
     // With no reading yet, a commit that replaces whole segments takes
     // theirs when the text changes.
@@ -209,6 +210,7 @@ void ImeReadingTracker::applyChange(qsizetype at, qsizetype removed, QStringView
     // goes with its reading, one that loses some keeps it.
     QString removedReading;
     bool removedWhole = removed > 0;
+    bool removedFromIme = false;
     qsizetype start = 0;
     for (int i = 0; i < m_segments.size();) {
         Segment &s = m_segments[i];
@@ -220,6 +222,7 @@ void ImeReadingTracker::applyChange(qsizetype at, qsizetype removed, QStringView
                 removedReading += s.reading;
             else
                 removedWhole = false;
+            removedFromIme = removedFromIme || s.fromIme;
             m_segments.removeAt(i);
             continue;
         }
@@ -229,8 +232,10 @@ void ImeReadingTracker::applyChange(qsizetype at, qsizetype removed, QStringView
         }
         ++i;
     }
-    if (m_imeRemoval && removedWhole)
+    if (m_imeRemoval && removedWhole) {
         m_reconvertReading = removedReading;
+        m_reconvertFromIme = removedFromIme;
+    }
     if (inserted.isEmpty())
         return;
 
@@ -266,6 +271,7 @@ void ImeReadingTracker::applyChange(qsizetype at, qsizetype removed, QStringView
         } else if (m_reconvertReading) {
             s.reading = *m_reconvertReading;
             s.known = true;
+            s.fromIme = s.fromIme || m_reconvertFromIme;
         }
         m_reconvertReading.reset();
     } else {

@@ -91,6 +91,9 @@ private:
     bool m_justCleared = false; // the pre-edit was cleared without a commit
     bool m_imeRemoval = false;  // the next text change is the input method's
     std::optional<QString> m_reconvertReading;
+    // Whether the text taken back for reconversion had its reading from the
+    // input method (then so does what replaces it).
+    bool m_reconvertFromIme = false;
     std::optional<PendingCommit> m_pending;
     // The last commit, until the next pre-edit tells whether it was all.
     int m_lastCommitSegment = -1;

@@ -23,9 +23,8 @@ bool foldedStartsWith(QStringView text, QStringView foldedTyped)
     }
 }
 
-} // namespace
-
-int typeAheadRow(const QList<ContactRecord> &records, QStringView typed, int startRow)
+template <typename Records, typename RecordOf>
+int firstMatchingRow(const Records &records, RecordOf recordOf, QStringView typed, int startRow)
 {
     const QString foldedTyped = foldForSearch(typed);
     const int count = int(records.size());
@@ -35,11 +34,23 @@ int typeAheadRow(const QList<ContactRecord> &records, QStringView typed, int sta
     const int start = std::clamp(startRow, 0, count - 1);
     for (int n = 0; n < count; ++n) {
         const int row = (start + n) % count;
-        const ContactRecord &record = records[row];
+        const ContactRecord &record = recordOf(records[std::size_t(row)]);
         if (field < record.size() && foldedStartsWith(record[field], foldedTyped))
             return row;
     }
     return -1;
+}
+
+} // namespace
+
+int typeAheadRow(const QList<ContactRecord> &records, QStringView typed, int startRow)
+{
+    return firstMatchingRow(records, [](const ContactRecord &r) -> const ContactRecord & { return r; }, typed, startRow);
+}
+
+int typeAheadRow(const ContactRows &rows, QStringView typed, int startRow)
+{
+    return firstMatchingRow(rows, [](const ContactRow &r) -> const ContactRecord & { return r.record; }, typed, startRow);
 }
 
 QString TypeAheadText::add(QStringView typed, qint64 msecs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactList.h"
 #include "contacts/ContactRecord.h"
 
 #include <QList>
@@ -17,6 +18,8 @@
 // current contact stays while it still matches) and the row after it for a
 // new text.
 int typeAheadRow(const QList<ContactRecord> &records, QStringView typed, int startRow);
+// The same over the list window's rows (index 0 is the first contact).
+int typeAheadRow(const ContactRows &rows, QStringView typed, int startRow);
 
 // The text typed for type-ahead: keys (or input method commits) typed within
 // a second of the one before add up; after a longer pause a new text starts.

@@ -298,6 +298,14 @@ class Desktop:
         """A real mouse click at screen position x, y (through the X test extension)."""
         pyatspi.Registry.generateMouseEvent(int(x), int(y), f"b{button}{'d' if double else 'c'}")
 
+    def type(self, text):
+        """Real key presses into the focused window (through the X test
+        extension), one character at a time; a character without a key on the
+        keyboard (kana) is given one for the moment by the registry."""
+        for character in text:
+            pyatspi.Registry.generateKeyboardEvent(0, character, pyatspi.KEY_STRING)
+            time.sleep(0.05)
+
 
 # ---------------------------------------------------------------- data folder
 

@@ -74,7 +74,8 @@ private slots:
 
     void emptyList()
     {
-        QCOMPARE(typeAheadRow({}, u"あ", 0), -1);
+        QCOMPARE(typeAheadRow(QList<ContactRecord>{}, u"あ", 0), -1);
+        QCOMPARE(typeAheadRow(ContactRows{}, u"あ", 0), -1);
     }
 };
 
