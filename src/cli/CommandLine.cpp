@@ -3,7 +3,9 @@
 #include "cli/MailQuery.h"
 #include "cli/WindowLauncher.h"
 #include "interchange/ContactExport.h"
+#include "interchange/ContactImport.h"
 #include "interchange/FieldMap.h"
+#include "interchange/ImportChange.h"
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
@@ -11,6 +13,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include <algorithm>
@@ -217,6 +221,124 @@ int runQuery(const QStringList &args)
     return query.addressCount() > 0 ? ExitCode::Done : ExitCode::NothingFound;
 }
 
+// The captions of the fields, as the list's header shows them.
+QString fieldCaption(int field)
+{
+    static const char16_t *const captions[FieldCount] = {
+        u"氏名", u"TEL1", u"Mail1", u"所属先1", u"所属先2", u"住所", u"最寄駅", u"アピール文", u"役職",
+        u"氏名ふりがな", u"TEL2", u"Mail2", u"FAX", u"URL", u"顔写真", u"地図", u"イベント名", u"日付",
+        u"場所", u"コメント"};
+    return QString::fromUtf16(captions[field]);
+}
+
+// The lock the window holds while it runs: one writer of the data folder
+// at a time. The lock of a killed holder is stale at once.
+QString writerLockPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(QStringLiteral("tessaline.lock"));
+}
+
+int runImportCommand(const QStringList &args)
+{
+    bool replaceUnstorable = false;
+    QStringList files;
+    bool optionsEnd = false;
+    for (const QString &arg : args) {
+        if (!optionsEnd && arg == u"--") {
+            optionsEnd = true;
+        } else if (!optionsEnd && arg == u"--replace-unstorable") {
+            replaceUnstorable = true;
+        } else if (!optionsEnd && arg.startsWith(u'-') && arg.size() > 1) {
+            return usageError(QStringLiteral("import に不明な引数があります: %1").arg(arg));
+        } else {
+            files.append(arg);
+        }
+    }
+    if (files.isEmpty())
+        return usageError(QStringLiteral("import には取り込むファイルを指定して下さい"));
+
+    QLockFile lock(writerLockPath());
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            say(QStringLiteral("連絡先一覧の画面（または別の tessaline import）が動いているため取り込めません。"
+                               "画面を閉じてからもう一度実行して下さい。"));
+        else
+            say(QStringLiteral("データフォルダーの鍵を作れません: %1").arg(lock.fileName()));
+        return lock.error() == QLockFile::LockFailedError ? ExitCode::Refused : ExitCode::FileError;
+    }
+
+    QList<ContactRecord> listed;
+    try {
+        ensureFolder(dataFolder());
+        // An empty list is made as the window's first start makes it.
+        if (!fileExists(PsLoadPass()))
+            createEmptyFile(PsLoadPass());
+        listed = readRecords(PsLoadPass(), FieldCount, MaxContacts);
+    } catch (const AppError &error) {
+        say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), PsLoadPass()));
+        return ExitCode::FileError;
+    }
+
+    using namespace Interchange;
+    const ImportPreview preview = buildImportPreview(files, listed);
+    if (!preview.ok()) {
+        say(preview.message);
+        return preview.failure == ReadFailure::TooMany ? ExitCode::Refused : ExitCode::FileError;
+    }
+    if (!replaceUnstorable && preview.unstorableCount() > 0) {
+        say(QStringLiteral("Shift_JIS (コードページ 932) で保存できない文字のある連絡先が %1 件あるため、"
+                           "取り込みませんでした。「〓」に置き換えて取り込むには --replace-unstorable を"
+                           "指定して下さい。")
+                .arg(preview.unstorableCount()));
+        for (const ImportCandidate &c : preview.candidates) {
+            for (const UnstorableField &f : c.unstorable)
+                say(QStringLiteral("%1: %2 の%3「%4」")
+                        .arg(c.sourceFile, c.record[NameField], fieldCaption(f.field), f.characters));
+        }
+        return ExitCode::Refused;
+    }
+    if (!preview.guessError.isEmpty())
+        say(preview.guessError);
+
+    const ImportBatch batch = chooseImport(preview, {}, UnstorableChoice::ReplaceWithGeta);
+    const ImportResult result = Interchange::runImport(batch, summarise(preview, batch));
+    switch (result.outcome.kind) {
+    case ChangeOutcome::Kind::Done:
+        break;
+    case ChangeOutcome::Kind::Refused:
+        say(result.outcome.reason);
+        return ExitCode::Refused;
+    case ChangeOutcome::Kind::MissingFile:
+        say(QStringLiteral("連絡先一覧のファイルがなくなりました: %1").arg(PsLoadPass()));
+        return ExitCode::FileError;
+    case ChangeOutcome::Kind::Failed:
+        say(QStringLiteral("取り込めません（%1）: %2")
+                .arg(describe(AppError{result.outcome.error}), PsLoadPass()));
+        return ExitCode::FileError;
+    }
+
+    const ImportSummary &s = result.summary;
+    QString line = QStringLiteral("取り込みました: 新規 %1 件、置換 %2 件、読み推定 %3 件、取り込まなかった連絡先 %4 件、"
+                                  "取り込まなかった項目 %5 件")
+                       .arg(s.added).arg(s.replaced).arg(s.guessedReadings).arg(s.leftOutContacts)
+                       .arg(s.leftOutValues);
+    QStringList details;
+    for (auto it = preview.leftOut.cbegin(); it != preview.leftOut.cend(); ++it)
+        if (it.key() != namelessKey())
+            details.append(QStringLiteral("%1 %2").arg(it.key()).arg(it.value()));
+    if (!details.isEmpty())
+        line += QStringLiteral("（") + details.join(QStringLiteral("、")) + QStringLiteral("）");
+    if (s.cutValues > 0)
+        line += QStringLiteral("、長すぎて切り詰めた項目 %1 件").arg(s.cutValues);
+    if (batch.replacedCharacters > 0)
+        line += QStringLiteral("、「〓」に置き換えた連絡先 %1 件").arg(batch.replacedCharacters);
+    return writeStandardOutput((line + u'\n').toUtf8()) ? ExitCode::Done : ExitCode::FileError;
+}
+
 // Each subcommand is one function of its arguments (those after its name);
 // a new one is one more row here and one more paragraph in the help.
 struct Subcommand {
@@ -226,6 +348,7 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     {u"export", runExport},
+    {u"import", runImportCommand},
     {u"query", runQuery},
 };
 
@@ -241,6 +364,14 @@ const char kHelp[] =
     "      vcard4  vCard 4.0\n"
     "      csv     Google コンタクトの CSV（UTF-8、BOM 付き）\n"
     "      --output を指定すると、そのファイルを一度に置き換えます。\n"
+    "\n"
+    "  import [--replace-unstorable] ファイル…\n"
+    "      vCard (2.1、3.0、4.0) と CSV (Google・Outlook の形式) の連絡先を連絡先一覧に\n"
+    "      取り込みます。ふりがなも取り込み、ないものは氏名から推定します。氏名と\n"
+    "      ふりがなが同じ連絡先は置き換えます。一覧が 10000 件を超える場合は取り込みません。\n"
+    "      Shift_JIS で保存できない文字のある連絡先があれば、その一覧を表示して\n"
+    "      取り込みません。--replace-unstorable を指定すると、その文字を「〓」に\n"
+    "      置き換えて取り込みます。画面が動いている間は取り込めません。\n"
     "\n"
     "  query 文字列\n"
     "      氏名・ふりがな・メール・所属先・電話番号に文字列を含む連絡先を、\n"

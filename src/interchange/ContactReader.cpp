@@ -211,6 +211,10 @@ void ContactAssembler::offerReading(ReadingSource source, const QString &family,
     if (parts.first.isEmpty() && parts.second.isEmpty())
         return;
     readingSource_ = source;
+    // The reading itself is joined from the parts as they came, untrimmed,
+    // so that a reading written whole into the family part (a half-width
+    // blank inside, a blank at an end) reads back unchanged.
+    reading_ = given.isEmpty() ? family : family + FullBlank + given;
     contact_.readingFamily = parts.first;
     contact_.readingGiven = parts.second;
 }
@@ -271,7 +275,7 @@ IncomingContact ContactAssembler::finish()
     if (contact_.nameFamily.isEmpty() && contact_.nameGiven.isEmpty())
         std::tie(contact_.nameFamily, contact_.nameGiven) = splitAtBlank(fullName_);
     contact_.hasReading = readingSource_ != ReadingSource::None;
-    record[ReadingField] = joinFamilyGiven(contact_.readingFamily, contact_.readingGiven);
+    record[ReadingField] = reading_;
 
     // Mobile and ordinary numbers first, then work numbers; faxes apart.
     std::stable_sort(phones_.begin(), phones_.end(),

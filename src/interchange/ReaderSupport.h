@@ -78,6 +78,7 @@ private:
     IncomingContact contact_;
     QString fullName_;
     ReadingSource readingSource_ = ReadingSource::None;
+    QString reading_;
     QList<Phone> phones_;
     QStringList mails_;
     QStringList mailKeys_;

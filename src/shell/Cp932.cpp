@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
@@ -219,8 +220,24 @@ bool representable(QStringView text)
     return encode(text).has_value();
 }
 
+static bool hasJisTwin(char16_t c)
+{
+    switch (c) {
+    case 0x301C: case 0x2016: case 0x2212: case 0x2014: case 0x00A2: case 0x00A3: case 0x00AC:
+    case 0x00A5: case 0x203E:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString foldJisTwins(QString text)
 {
+    // Most text holds none: it is then returned without being copied.
+    const QChar *const begin = text.constData();
+    const QChar *const end = begin + text.size();
+    if (std::none_of(begin, end, [](QChar c) { return hasJisTwin(c.unicode()); }))
+        return text;
     for (QChar &c : text) {
         switch (c.unicode()) {
         case 0x301C: c = QChar(0xFF5E); break; // 〜 wave dash

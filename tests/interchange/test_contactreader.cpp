@@ -97,7 +97,7 @@ private slots:
             << "BDAY=1,TEL=1";
         QTest::newRow("2.1 whole reading in the first component")
             << phone21 << int(SourceFormat::VCard) << 1
-            << QStringList{"0=鈴木 花子", "9=ｽｽﾞｷ" + fb + "ﾊﾅｺ", "name=鈴木|花子", "reading=ｽｽﾞｷ|ﾊﾅｺ|1"} << "BDAY=1,TEL=1";
+            << QStringList{"0=鈴木 花子", "9=ｽｽﾞｷ ﾊﾅｺ", "name=鈴木|花子", "reading=ｽｽﾞｷ|ﾊﾅｺ|1"} << "BDAY=1,TEL=1";
 
         QTest::newRow("2.1 photo in an unindented block")
             << crlf("BEGIN:VCARD\nVERSION:2.1\nFN:写真\nPHOTO;ENCODING=BASE64;TYPE=GIF:\nR0lGODlh\nAQABAAAA\n\n"

@@ -1,0 +1,320 @@
+#include "interchange/ContactImport.h"
+
+#include "editor/ContactUpdate.h"
+#include "interchange/FieldMap.h"
+#include "readings/Kana.h"
+#include "readings/ReadingGuesser.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/BasConst.h"
+#include "shell/Cp932.h"
+#include "shell/RecordFile.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QHash>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <memory>
+#include <numeric>
+
+namespace Interchange {
+
+QString namelessKey()
+{
+    return QStringLiteral("（氏名のない連絡先）");
+}
+
+int ImportPreview::guessedCount() const
+{
+    return int(std::count_if(candidates.cbegin(), candidates.cend(),
+                             [](const ImportCandidate &c) { return c.readingGuessed; }));
+}
+
+int ImportPreview::unstorableCount() const
+{
+    return int(std::count_if(candidates.cbegin(), candidates.cend(),
+                             [](const ImportCandidate &c) { return !c.unstorable.isEmpty(); }));
+}
+
+namespace {
+
+// A list line holds one value: line breaks become blanks, as the list file
+// would make them.
+QString withoutLineBreaks(QString text)
+{
+    if (text.contains(u'\n') || text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        text.replace(u'\r', u' ');
+        text.replace(u'\n', u' ');
+    }
+    return text;
+}
+
+// Whether code page 932 stores every character, without building the bytes
+// (this is asked of every value imported).
+bool storable(QStringView text)
+{
+    QVarLengthArray<char, 512> bytes(text.size() * 2);
+    return Cp932::encodeInto(text, bytes.data(), Cp932::LineBreaks::Kept) >= 0;
+}
+
+// The characters of text (code points, surrogate pairs whole) that code
+// page 932 can't store, each once.
+QString unstorableCharacters(QStringView text)
+{
+    if (storable(text))
+        return {};
+    QString found;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QStringView character = text.sliced(i, length);
+        if (!Cp932::representable(character) && !found.contains(character))
+            found += character;
+        i += length;
+    }
+    return found;
+}
+
+// Cuts a value to max UTF-16 units without splitting a surrogate pair.
+QString cutTo(const QString &value, int max)
+{
+    qsizetype length = max;
+    if (length > 0 && value[length - 1].isHighSurrogate())
+        --length;
+    return cleanValue(value.left(length));
+}
+
+struct PreviewBuilder {
+    ImportPreview &preview;
+    const QList<ContactRecord> &listed;
+    QHash<QString, int> listedKeys;
+    std::unique_ptr<ReadingGuesser> guesser; // made on the first contact without a reading
+
+    PreviewBuilder(ImportPreview &p, const QList<ContactRecord> &l) : preview(p), listed(l)
+    {
+        listedKeys.reserve(listed.size());
+        for (int i = 0; i < listed.size(); ++i)
+            listedKeys.insert(recordKey(listed[i]), i);
+    }
+
+    void add(const ReadOutcome &read, const QString &sourceFile)
+    {
+        for (auto it = read.leftOut.cbegin(); it != read.leftOut.cend(); ++it)
+            preview.leftOut[it.key()] += it.value();
+        preview.candidates.reserve(preview.candidates.size() + read.contacts.size());
+        for (const IncomingContact &incoming : read.contacts)
+            addContact(incoming, sourceFile);
+    }
+
+    void addContact(const IncomingContact &incoming, const QString &sourceFile)
+    {
+        ImportCandidate c;
+        c.sourceFile = sourceFile;
+        c.record = incoming.record;
+        c.record.resize(FieldCount);
+        for (int i = 0; i < FieldCount; ++i)
+            c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
+        if (trimBlanks(c.record[NameField]).isEmpty()) {
+            ++preview.leftOut[namelessKey()];
+            return;
+        }
+        QString &reading = c.record[ReadingField];
+        if (!trimBlanks(reading).isEmpty()) {
+            reading = cleanValue(toStoredReading(reading));
+        } else {
+            if (!guesser)
+                guesser = std::make_unique<ReadingGuesser>();
+            if (const std::optional<QString> guess = guesser->guess(c.record[NameField])) {
+                reading = cleanValue(*guess);
+                c.readingGuessed = !trimBlanks(reading).isEmpty();
+            } else if (preview.guessError.isEmpty()) {
+                preview.guessError = guesser->loadError();
+            }
+        }
+        for (int i = 0; i < FieldCount; ++i) {
+            const int max = fieldMaxLength(i);
+            if (c.record[i].size() > max) {
+                c.record[i] = cutTo(c.record[i], max);
+                c.cutFields.append(i);
+            }
+            if (const QString chars = unstorableCharacters(c.record[i]); !chars.isEmpty())
+                c.unstorable.append({i, chars});
+        }
+        c.photo = incoming.photo;
+        c.photoType = incoming.photoType;
+        const auto listedAt = listedKeys.constFind(recordKey(c.record));
+        if (listedAt != listedKeys.cend()) {
+            c.status = ImportStatus::Replaces;
+            c.listedIndex = listedAt.value();
+        }
+        preview.candidates.append(std::move(c));
+    }
+};
+
+QString withGeta(const QString &value)
+{
+    if (storable(value))
+        return value;
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size();) {
+        const qsizetype length = value[i].isHighSurrogate() && i + 1 < value.size() ? 2 : 1;
+        const QStringView character = QStringView(value).sliced(i, length);
+        if (Cp932::representable(character))
+            out += character;
+        else
+            out += GetaMark;
+        i += length;
+    }
+    return out;
+}
+
+} // namespace
+
+void addToPreview(ImportPreview &preview, const ReadOutcome &read, const QString &sourceFile,
+                  const QList<ContactRecord> &listed)
+{
+    PreviewBuilder(preview, listed).add(read, sourceFile);
+}
+
+ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRecord> &listed)
+{
+    ImportPreview preview;
+    PreviewBuilder builder(preview, listed);
+    qsizetype read = 0;
+    for (const QString &file : files) {
+        ReadOutcome outcome = readContactFile(file, MaxContacts - read);
+        if (!outcome.ok()) {
+            preview.candidates.clear();
+            preview.leftOut.clear();
+            preview.failure = outcome.failure;
+            preview.errorNumber = outcome.errorNumber;
+            // A file error names its file already.
+            preview.message = outcome.failure == ReadFailure::FileError
+                ? outcome.message
+                : file + QStringLiteral(": ") + outcome.message;
+            return preview;
+        }
+        read += outcome.contacts.size();
+        builder.add(outcome, file);
+    }
+    return preview;
+}
+
+ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked,
+                         UnstorableChoice unstorable)
+{
+    ImportBatch batch;
+    QList<const ImportCandidate *> chosen;
+    chosen.reserve(preview.candidates.size());
+    QHash<QString, qsizetype> byKey;
+    byKey.reserve(preview.candidates.size());
+    for (qsizetype i = 0; i < preview.candidates.size(); ++i) {
+        const ImportCandidate &c = preview.candidates[i];
+        if (i < ticked.size() && !ticked[i]) {
+            ++batch.unticked;
+            continue;
+        }
+        if (!c.unstorable.isEmpty() && unstorable == UnstorableChoice::LeaveOut) {
+            ++batch.leftOutUnstorable;
+            continue;
+        }
+        // The last contact of a key wins, at the place of the first.
+        const QString key = recordKey(c.record);
+        const auto at = byKey.constFind(key);
+        if (at != byKey.cend()) {
+            chosen[at.value()] = &c;
+            ++batch.duplicatesInFiles;
+            continue;
+        }
+        byKey.insert(key, chosen.size());
+        chosen.append(&c);
+    }
+    // The list's order: the sort form of the reading, then of the name.
+    std::stable_sort(chosen.begin(), chosen.end(), [](const ImportCandidate *a, const ImportCandidate *b) {
+        const int byReading = compareSortForms(a->record[ReadingField], b->record[ReadingField]);
+        if (byReading != 0)
+            return byReading < 0;
+        return compareSortForms(a->record[NameField], b->record[NameField]) < 0;
+    });
+    batch.records.reserve(chosen.size());
+    batch.photos.reserve(chosen.size());
+    batch.photoTypes.reserve(chosen.size());
+    for (const ImportCandidate *c : chosen) {
+        ContactRecord record = c->record;
+        if (!c->unstorable.isEmpty()) {
+            ++batch.replacedCharacters;
+            for (const UnstorableField &f : c->unstorable)
+                record[f.field] = withGeta(record[f.field]);
+        }
+        batch.guessedReadings += c->readingGuessed ? 1 : 0;
+        batch.cutValues += int(c->cutFields.size());
+        batch.records.append(std::move(record));
+        batch.photos.append(c->photo);
+        batch.photoTypes.append(c->photoType);
+    }
+    return batch;
+}
+
+ImportSummary summarise(const ImportPreview &preview, const ImportBatch &batch)
+{
+    ImportSummary summary;
+    summary.guessedReadings = batch.guessedReadings;
+    summary.cutValues = batch.cutValues;
+    for (auto it = preview.leftOut.cbegin(); it != preview.leftOut.cend(); ++it) {
+        if (it.key() == namelessKey())
+            summary.leftOutContacts += it.value();
+        else
+            summary.leftOutValues += it.value();
+    }
+    summary.leftOutContacts += batch.unticked + batch.leftOutUnstorable + batch.duplicatesInFiles;
+    return summary;
+}
+
+QString photoFolder()
+{
+    return QDir(dataFolder()).filePath(QStringLiteral("photos"));
+}
+
+namespace {
+
+QString photoExtension(const QByteArray &bytes, const QString &type)
+{
+    if (bytes.startsWith("\xFF\xD8\xFF"))
+        return QStringLiteral("jpg");
+    if (bytes.startsWith("\x89PNG\r\n\x1A\n"))
+        return QStringLiteral("png");
+    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a"))
+        return QStringLiteral("gif");
+    // Only a short name of letters and digits becomes part of a file name.
+    const bool plain = !type.isEmpty() && type.size() <= 5
+        && std::all_of(type.cbegin(), type.cend(), [](QChar c) {
+               return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
+           });
+    return plain ? type : QStringLiteral("img");
+}
+
+} // namespace
+
+QString savePhoto(const QString &folder, const QByteArray &bytes, const QString &type)
+{
+    ensureFolder(folder);
+    const QString stem = QString::fromLatin1(
+        QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(16));
+    const QString extension = photoExtension(bytes, type);
+    for (int n = 1;; ++n) {
+        const QString name = n == 1 ? stem + u'.' + extension
+                                    : stem + u'-' + QString::number(n) + u'.' + extension;
+        const QString path = QDir(folder).filePath(name);
+        if (!fileExists(path)) {
+            writeFileAtomically(path, bytes);
+            return name;
+        }
+        if (readWholeFile(path) == bytes)
+            return name; // the same photo, imported before
+    }
+}
+
+} // namespace Interchange

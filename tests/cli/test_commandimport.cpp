@@ -1,0 +1,154 @@
+#include "ContactGenerator.h"
+#include "ScratchData.h"
+
+#include "cli/CommandLine.h"
+#include "contacts/ContactRecord.h"
+#include "interchange/ContactExport.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Run runTessaline(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(TESSALINE_BIN), args);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return {-1, {}, {}};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray card(const QString &lines)
+{
+    return (u"BEGIN:VCARD\r\nVERSION:3.0\r\n"_qs + lines + u"END:VCARD\r\n"_qs).toUtf8();
+}
+
+QList<QStringList> listOf(int count)
+{
+    QList<QStringList> records;
+    for (int i = 0; i < count; ++i)
+        records << contact(u"よみ%1"_qs.arg(i, 5, 10, QChar(u'0')), u"名前%1"_qs.arg(i), u"t"_qs);
+    return records;
+}
+
+} // namespace
+
+class TestCommandImport : public QObject {
+    Q_OBJECT
+private slots:
+    void importsOrRefuses_data()
+    {
+        QTest::addColumn<int>("listed");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("contactsAfter"); // -1: the list unchanged
+        const QByteArray two = card(u"FN:鈴木　一郎\r\nSORT-STRING:スズキ イチロウ\r\nBDAY:2000-01-01\r\n"_qs)
+            + card(u"FN:名前1\r\nSORT-STRING:よみ00001\r\n"_qs);
+        const QString file = u"FILE"_qs;
+        QTest::newRow("merged, one replaced")
+            << 3 << two << QStringList{file} << ExitCode::Done
+            << u"新規 1 件、置換 1 件、読み推定 0 件、取り込まなかった連絡先 0 件、取り込まなかった項目 1 件（BDAY 1）"_qs
+            << 4;
+        QTest::newRow("into a missing list") << -1 << two << QStringList{file} << ExitCode::Done
+                                             << u"新規 2 件"_qs << 2;
+        QTest::newRow("no file") << 3 << two << QStringList{} << ExitCode::UsageError << u"ファイルを指定"_qs << -1;
+        QTest::newRow("unknown option") << 3 << two << QStringList{u"--force"_qs, file} << ExitCode::UsageError
+                                        << u"--force"_qs << -1;
+        QTest::newRow("missing file") << 3 << two << QStringList{file, u"/nonexistent.vcf"_qs}
+                                      << ExitCode::FileError << u"/nonexistent.vcf"_qs << -1;
+        QTest::newRow("binary file") << 3 << QByteArray("\x7F" "ELF\0\0\0", 7) << QStringList{file}
+                                     << ExitCode::FileError << u"バイナリファイル"_qs << -1;
+        QTest::newRow("no END") << 3 << QByteArray("BEGIN:VCARD\r\nFN:a\r\n") << QStringList{file}
+                                << ExitCode::FileError << u"END:VCARD"_qs << -1;
+        const QByteArray unstorable = card(u"FN:𠮷田　花子\r\nSORT-STRING:よしだ はなこ\r\nNOTE:😀\r\n"_qs);
+        QTest::newRow("unstorable refused with the list")
+            << 3 << unstorable << QStringList{file} << ExitCode::Refused
+            << u"𠮷田　花子 の氏名「𠮷」"_qs << -1;
+        QTest::newRow("unstorable replaced") << 3 << unstorable << QStringList{u"--replace-unstorable"_qs, file}
+                                             << ExitCode::Done << u"「〓」に置き換えた連絡先 1 件"_qs << 4;
+        QTest::newRow("past the limit") << MaxContacts - 1 << two << QStringList{file} << ExitCode::Refused
+                                        << u"１００００件超えてしまいます。"_qs << -1;
+    }
+    void importsOrRefuses()
+    {
+        QFETCH(int, listed);
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QFETCH(int, contactsAfter);
+        ScratchData data;
+        const QByteArray before = listed < 0 ? QByteArray() : recordBytes(listOf(listed));
+        if (listed >= 0)
+            data.write(u"load.txt"_qs, before);
+        data.write(u"in.vcf"_qs, file);
+        args.replaceInStrings(u"FILE"_qs, data.path(u"in.vcf"_qs));
+        const Run run = runTessaline({u"import"_qs} + args);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+        if (contactsAfter < 0) {
+            QCOMPARE(data.read(u"load.txt"_qs), before);
+        } else {
+            QCOMPARE(data.read(u"load.txt"_qs).count("\r\n"), qsizetype(contactsAfter) * FieldCount);
+        }
+        QVERIFY(!data.exists(u"loadback.txt"_qs));
+    }
+
+    void refusesWhileTheWindowRuns()
+    {
+        ScratchData data;
+        data.write(u"load.txt"_qs, recordBytes(listOf(1)));
+        data.write(u"in.vcf"_qs, card(u"FN:一\r\nSORT-STRING:いち\r\n"_qs));
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        QLockFile lock(QDir(folder.isEmpty() ? QDir::tempPath() : folder).filePath(u"tessaline.lock"_qs));
+        QVERIFY(lock.tryLock(0));
+        const Run run = runTessaline({u"import"_qs, data.path(u"in.vcf"_qs)});
+        QCOMPARE(run.exitCode, ExitCode::Refused);
+        QVERIFY2(run.err.contains(u"画面を閉じてから"_qs), qPrintable(run.err));
+        QCOMPARE(data.read(u"load.txt"_qs), recordBytes(listOf(1)));
+    }
+
+    // The command's export then its import into an empty list gives the
+    // list file back byte for byte.
+    void roundTripThroughTheCommand_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("vCard 3.0") << u"vcard3"_qs;
+        QTest::newRow("vCard 4.0") << u"vcard4"_qs;
+        QTest::newRow("Google CSV") << u"csv"_qs;
+    }
+    void roundTripThroughTheCommand()
+    {
+        QFETCH(QString, format);
+        ScratchData data;
+        writeContactFile(data.path(u"load.txt"_qs), generateContacts(MaxContacts, 9));
+        const QByteArray list = data.read(u"load.txt"_qs);
+        const QString file = data.path(u"../export"_qs);
+        QCOMPARE(runTessaline({u"export"_qs, u"--format"_qs, format, u"--output"_qs, file}).exitCode, 0);
+        data.write(u"load.txt"_qs, QByteArray());
+        const Run run = runTessaline({u"import"_qs, file});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY2(run.out.startsWith(u"取り込みました: 新規 10000 件、置換 0 件、読み推定 0 件、"
+                                    "取り込まなかった連絡先 0 件、取り込まなかった項目 0 件\n"_qs),
+                 qPrintable(run.out));
+        QVERIFY(data.read(u"load.txt"_qs) == list);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandImport)
+#include "test_commandimport.moc"
