@@ -1,5 +1,6 @@
 #include "ContactGenerator.h"
 
+#include "interchange/ContactImport.h"
 #include "interchange/ContactReader.h"
 #include "interchange/FieldMap.h"
 #include "shell/RecordFile.h"
@@ -83,3 +84,22 @@ static void BM_ReadVCards(benchmark::State &state)
     state.counters["ratio"] = meanNs / floorNs;
 }
 BENCHMARK(BM_ReadVCards)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The import's work on the same cards without its write: reading, the
+// preview (stored forms, keys, characters without a code) and the choice
+// in the list's order.
+static void BM_PrepareVCardImport(benchmark::State &state)
+{
+    const int total = int(state.range(0));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("contacts.vcf"));
+    writeFileAtomically(path, cardsOf(generateContacts(total, 20261208)));
+    qsizetype chosen = 0;
+    for (auto _ : state) {
+        const Interchange::ImportPreview preview = Interchange::buildImportPreview({path}, {});
+        chosen = Interchange::chooseImport(preview, {}, Interchange::UnstorableChoice::LeaveOut).records.size();
+    }
+    if (chosen != total)
+        state.SkipWithError("the cards weren't imported");
+}
+BENCHMARK(BM_PrepareVCardImport)->Arg(10000)->Unit(benchmark::kMillisecond);

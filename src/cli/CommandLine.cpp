@@ -9,12 +9,12 @@
 #include "shell/AppError.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
+#include "shell/InstanceLock.h"
 #include "shell/RecordFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QStringList>
 
 #include <algorithm>
@@ -221,26 +221,6 @@ int runQuery(const QStringList &args)
     return query.addressCount() > 0 ? ExitCode::Done : ExitCode::NothingFound;
 }
 
-// The captions of the fields, as the list's header shows them.
-QString fieldCaption(int field)
-{
-    static const char16_t *const captions[FieldCount] = {
-        u"氏名", u"TEL1", u"Mail1", u"所属先1", u"所属先2", u"住所", u"最寄駅", u"アピール文", u"役職",
-        u"氏名ふりがな", u"TEL2", u"Mail2", u"FAX", u"URL", u"顔写真", u"地図", u"イベント名", u"日付",
-        u"場所", u"コメント"};
-    return QString::fromUtf16(captions[field]);
-}
-
-// The lock the window holds while it runs: one writer of the data folder
-// at a time. The lock of a killed holder is stale at once.
-QString writerLockPath()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("tessaline.lock"));
-}
-
 int runImportCommand(const QStringList &args)
 {
     bool replaceUnstorable = false;
@@ -260,20 +240,22 @@ int runImportCommand(const QStringList &args)
     if (files.isEmpty())
         return usageError(QStringLiteral("import には取り込むファイルを指定して下さい"));
 
-    QLockFile lock(writerLockPath());
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError)
-            say(QStringLiteral("連絡先一覧の画面（または別の tessaline import）が動いているため取り込めません。"
-                               "画面を閉じてからもう一度実行して下さい。"));
-        else
-            say(QStringLiteral("データフォルダーの鍵を作れません: %1").arg(lock.fileName()));
-        return lock.error() == QLockFile::LockFailedError ? ExitCode::Refused : ExitCode::FileError;
+    // One writer of the data folder at a time: the window holds this lock
+    // while it runs.
+    QLockFile lock(PsLockPass());
+    try {
+        if (lockDataFolder(lock) == InstanceLock::HeldByOther) {
+            say(QStringLiteral("連絡先一覧の画面（または別の tessaline import）がデータフォルダーを使っているため"
+                               "取り込めません。画面を閉じてからもう一度実行して下さい。"));
+            return ExitCode::Refused;
+        }
+    } catch (const AppError &error) {
+        say(QStringLiteral("データフォルダーを使えません（%1）: %2").arg(describe(error), dataFolder()));
+        return ExitCode::FileError;
     }
 
     QList<ContactRecord> listed;
     try {
-        ensureFolder(dataFolder());
         // An empty list is made as the window's first start makes it.
         if (!fileExists(PsLoadPass()))
             createEmptyFile(PsLoadPass());
@@ -297,7 +279,7 @@ int runImportCommand(const QStringList &args)
         for (const ImportCandidate &c : preview.candidates) {
             for (const UnstorableField &f : c.unstorable)
                 say(QStringLiteral("%1: %2 の%3「%4」")
-                        .arg(c.sourceFile, c.record[NameField], fieldCaption(f.field), f.characters));
+                        .arg(c.sourceFile, c.record[NameField], fieldCaptions()[f.field], f.characters));
         }
         return ExitCode::Refused;
     }

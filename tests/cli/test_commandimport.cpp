@@ -4,11 +4,11 @@
 #include "cli/CommandLine.h"
 #include "contacts/ContactRecord.h"
 #include "interchange/ContactExport.h"
+#include "shell/BasConst.h"
+#include "shell/InstanceLock.h"
 
-#include <QDir>
 #include <QLockFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -98,7 +98,7 @@ private slots:
             data.write(u"load.txt"_qs, before);
         data.write(u"in.vcf"_qs, file);
         args.replaceInStrings(u"FILE"_qs, data.path(u"in.vcf"_qs));
-        const Run run = runTessaline({u"import"_qs} + args);
+        const Run run = runTessaline(QStringList{u"import"_qs} + args);
         QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
         QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
         if (contactsAfter < 0) {
@@ -114,9 +114,8 @@ private slots:
         ScratchData data;
         data.write(u"load.txt"_qs, recordBytes(listOf(1)));
         data.write(u"in.vcf"_qs, card(u"FN:一\r\nSORT-STRING:いち\r\n"_qs));
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        QLockFile lock(QDir(folder.isEmpty() ? QDir::tempPath() : folder).filePath(u"tessaline.lock"_qs));
-        QVERIFY(lock.tryLock(0));
+        QLockFile lock(PsLockPass());
+        QCOMPARE(lockDataFolder(lock), InstanceLock::Taken);
         const Run run = runTessaline({u"import"_qs, data.path(u"in.vcf"_qs)});
         QCOMPARE(run.exitCode, ExitCode::Refused);
         QVERIFY2(run.err.contains(u"画面を閉じてから"_qs), qPrintable(run.err));
