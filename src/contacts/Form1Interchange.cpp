@@ -89,13 +89,18 @@ QString summaryMessage(const ImportSummary &s, const ImportBatch &batch, const I
 
 void Form1::addInterchangeActions(QMenu *menu)
 {
-    QAction *import = menu->addAction(QStringLiteral("vCard・CSV を取り込む…"), this, &Form1::ImportFiles_Click);
-    import->setObjectName(QStringLiteral("ActImportFiles"));
-    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    QAction *vcard = menu->addAction(QStringLiteral("vCard で書き出す…"), this, &Form1::ExportVCard_Click);
-    vcard->setObjectName(QStringLiteral("ActExportVCard"));
-    QAction *csv = menu->addAction(QStringLiteral("CSV で書き出す…"), this, &Form1::ExportCsv_Click);
-    csv->setObjectName(QStringLiteral("ActExportCsv"));
+    // Queued: the dialogs they open are modal, and an accessibility client
+    // that triggered the action waits for its reply until the slot returns.
+    const auto add = [this, menu](const QString &text, const QString &name, void (Form1::*slot)()) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot, Qt::QueuedConnection);
+        return action;
+    };
+    add(QStringLiteral("vCard・CSV を取り込む…"), QStringLiteral("ActImportFiles"), &Form1::ImportFiles_Click)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(QStringLiteral("vCard で書き出す…"), QStringLiteral("ActExportVCard"), &Form1::ExportVCard_Click);
+    add(QStringLiteral("CSV で書き出す…"), QStringLiteral("ActExportCsv"), &Form1::ExportCsv_Click);
     setAcceptDrops(true);
 }
 
