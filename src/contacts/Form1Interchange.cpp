@@ -19,6 +19,7 @@
 #include "shell/RecordFile.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -110,6 +111,7 @@ void Form1::ImportFiles_Click()
     QFileDialog dialog(this, QStringLiteral("vCard・CSV を取り込む"));
     dialog.setObjectName(QStringLiteral("ImportFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDirectory(QDir::homePath());
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters({QStringLiteral("vCard・CSV (*.vcf *.vcard *.csv)"), QStringLiteral("vCard (*.vcf *.vcard)"),
@@ -209,6 +211,7 @@ void Form1::askExportPath(ExportFormat preferred)
     QFileDialog dialog(this, csv ? QStringLiteral("CSV で書き出す") : QStringLiteral("vCard で書き出す"));
     dialog.setObjectName(QStringLiteral("ExportFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setDirectory(QDir::homePath());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(filters);
