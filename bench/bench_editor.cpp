@@ -28,7 +28,7 @@ static void pressOnFirstContact(benchmark::State &state, Press press)
         form.Pf_TextRead();
         Pf_WorkClear();
         form.Pf_WorkSet(1);
-        auto editor = std::make_unique<Form2>([&form] { return form.Pf_TextRead(); }, &form);
+        auto editor = std::make_unique<Form2>(WorkRecord, [&form] { return form.Pf_TextRead(); }, &form);
         state.ResumeTiming();
 
         press(*editor);

@@ -11,6 +11,8 @@
 #include "shell/RecordFile.h"
 #include "shell/Twips.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -197,8 +199,18 @@ void Form1::Pf_CtlLock()
                                      CmdSelect,   ComMyData, CmdImport,   CmdExport};
     for (QWidget *control : inputs)
         control->setEnabled(false);
+    // Of the menus' commands only 終了 still works, like the button.
+    const QList<QAction *> actions = findChildren<QAction *>();
+    for (QAction *action : actions)
+        if (!action->menu())
+            action->setEnabled(action->objectName() == QLatin1String("ActQuit"));
     setEnabled(true);
     CmdExit->setEnabled(true);
+}
+
+const ContactRows &Form1::contacts() const
+{
+    return MSFlexGrid1->contacts();
 }
 
 void Form1::leaveCurrentRowAt(int lastRow)

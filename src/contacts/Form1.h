@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactList.h"
 #include "contacts/ContactRecord.h"
 #include "interchange/ContactExport.h"
 #include "shell/ErrorBoundary.h"
@@ -50,6 +51,10 @@ public:
     void ComMyData_Click();
 
     void CmdExit_Click();
+
+    // The contacts as the list shows them, for the features that read the
+    // whole list (type-ahead, print, export).
+    const ContactRows &contacts() const;
 
     // vCard and CSV exchange (ファイル menu and dropped files).
     // importContactFiles reads the files, shows the preview and merges what

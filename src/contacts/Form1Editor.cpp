@@ -21,7 +21,7 @@ void Form1::CmdSelect_Click()
     if (Pf_WorkSet(r))
         return;
 
-    Form2 editor([this] { return Pf_TextRead(); }, this);
+    Form2 editor(WorkRecord, [this] { return Pf_TextRead(); }, this);
     editor.exec();
     CurrentFormName = QStringLiteral("Form1");
 }

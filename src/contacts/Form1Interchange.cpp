@@ -232,7 +232,7 @@ bool Form1::exportContactsTo(const QString &path, ExportFormat format)
     int written = 0;
     const bool failed = routine(kExportRoutine, [&] {
         const Hourglass hourglass;
-        const ContactRows &rows = MSFlexGrid1->contacts();
+        const ContactRows &rows = contacts();
         const int lastRow = lastDataRow();
         const bool anyChecked = checkedCount(rows, lastRow) > 0;
         QList<ContactRecord> records;
@@ -250,7 +250,9 @@ bool Form1::exportContactsTo(const QString &path, ExportFormat format)
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedContactFiles(event->mimeData()).isEmpty())
+    // A locked window takes no files, as its import command is disabled.
+    const QAction *import = findChild<QAction *>(QStringLiteral("ActImportFiles"));
+    if (import != nullptr && import->isEnabled() && !droppedContactFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 

@@ -18,7 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
+Form2::Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWidget *parent)
     : QDialog(parent)
     , reloadList_(std::move(reloadList))
 {
@@ -64,18 +64,18 @@ Form2::Form2(std::function<bool()> reloadList, QWidget *parent)
     connect(CmdDelete2, &QPushButton::clicked, this, &Form2::CmdDelete2_Click);
     connect(CmdExit_Click2, &QPushButton::clicked, this, &Form2::CmdExit_Click2_Click);
 
-    Form_Load();
+    Form_Load(contact);
     TexSelData[NameField]->setFocus();
 }
 
-void Form2::Form_Load()
+void Form2::Form_Load(const ContactRecord &contact)
 {
-    runRoutine(QStringLiteral("Form_Load"), [this] { Pf_SelCtlLock(); }, [this] {
+    runRoutine(QStringLiteral("Form_Load"), [this] { Pf_SelCtlLock(); }, [&] {
         CurrentFormName = QStringLiteral("Form2");
         sFullName.clear();
-        sFullName = trimBlanks(WorkRecord.value(ReadingField)) + trimBlanks(WorkRecord.value(NameField));
+        sFullName = trimBlanks(contact.value(ReadingField)) + trimBlanks(contact.value(NameField));
         for (int i = 0; i < FieldCount; ++i)
-            TexSelData[i]->setText(trimBlanks(WorkRecord.value(i)));
+            TexSelData[i]->setText(trimBlanks(contact.value(i)));
     });
 }
 

@@ -14,16 +14,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The contact editor: the contact handed over in WorkRecord, shown in twenty
-// labelled boxes, updated or deleted in the contact list file.
+// The contact editor: the contact it is opened on, shown in twenty labelled
+// boxes, updated or deleted in the contact list file.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
     // reloadList rebuilds the contact list window's grid from the file and
     // returns true when that failed.
-    explicit Form2(std::function<bool()> reloadList, QWidget *parent = nullptr);
+    Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWidget *parent = nullptr);
 
-    void Form_Load();
+    void Form_Load(const ContactRecord &contact);
     void CmdUpdate2_Click();
     void CmdDelete2_Click();
     void CmdExit_Click2_Click();

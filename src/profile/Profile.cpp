@@ -76,17 +76,6 @@ void writeProfile(const QString &path, const QStringList &values)
     writeRecordsAtomically(path, {values.mid(0, ProfileFieldCount)});
 }
 
-void readLastProfile(const QString &path, QStringList &work)
-{
-    RecordReader reader(path, ProfileFieldCount);
-    if (work.size() < ProfileFieldCount)
-        work.resize(ProfileFieldCount);
-    QStringList record;
-    while (reader.next(record))
-        for (int i = 0; i < ProfileFieldCount; ++i)
-            work[i] = record[i];
-}
-
 namespace {
 ChangePlan profilePlan(const QString &name)
 {

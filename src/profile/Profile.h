@@ -51,11 +51,6 @@ QStringList profileToWrite(const QStringList &tidied);
 // Rewrites the profile file at path with one record (the first 16 values).
 void writeProfile(const QString &path, const QStringList &values);
 
-// Reads every record of a profile file into the first 16 fields of work, so
-// that the last record stays there; a file without a record leaves work as it
-// was. A record cut short throws error 62, and work keeps the record before it.
-void readLastProfile(const QString &path, QStringList &work);
-
 // The changes of the profile file, each run by a ChangeTransaction.
 // 本人更新: the profile saved; a file gone missing is made anew, empty.
 ChangePlan profileSavePlan();

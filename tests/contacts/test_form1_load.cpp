@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -14,8 +15,12 @@ static QList<QWidget *> usableControls(Form1 &form)
 {
     QList<QWidget *> out;
     for (QWidget *w : form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        if (w->isEnabled())
+        if (w->isEnabled() && !qobject_cast<QMenuBar *>(w))
             out.append(w);
+    // The menu bar stays open for 終了; every other command in it is locked.
+    for (QAction *action : form.findChildren<QAction *>())
+        if (action->isEnabled() && !action->menu() && action->objectName() != QLatin1String("ActQuit"))
+            out.append(nullptr);
     return out;
 }
 

@@ -40,8 +40,7 @@ inline std::unique_ptr<QWidget> openWindow(const QString &name, const ScratchDat
         window = std::make_unique<Form1>();
     } else if (name == QLatin1String("Form2")) {
         data.write(QStringLiteral("load.txt"), recordBytes(contacts));
-        WorkRecord = contacts.first();
-        window = std::make_unique<Form2>([] { return false; });
+        window = std::make_unique<Form2>(contacts.first(), [] { return false; });
     } else if (name == QLatin1String("Form3")) {
         data.write(QStringLiteral("myload.txt"), recordBytes({contacts.first().mid(0, ProfileFieldCount)}));
         window = std::make_unique<Form3>();

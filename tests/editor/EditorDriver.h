@@ -37,6 +37,7 @@ struct EditorSession {
         Pf_WorkClear();
         list->Pf_WorkSet(row);
         editor = std::make_unique<Form2>(
+            WorkRecord,
             [this] {
                 const bool failed = list->Pf_TextRead();
                 return failed || reloadFails;

@@ -128,9 +128,9 @@ void openEditor(Windows &w, int n)
     openList(w);
     // The contact in the middle; on an empty list, one that went missing
     // while the editor was open.
-    WorkRecord = n > 0 ? contacts(n, QStringLiteral("c")).at(n / 2) : contacts(1, QStringLiteral("gone")).at(0);
+    const ContactRecord opened = n > 0 ? contacts(n, QStringLiteral("c")).at(n / 2) : contacts(1, QStringLiteral("gone")).at(0);
     Form1 *list = w.form1.get();
-    w.form2 = std::make_unique<Form2>([list] { return list->Pf_TextRead(); });
+    w.form2 = std::make_unique<Form2>(opened, [list] { return list->Pf_TextRead(); });
     QObject::connect(w.form2.get(), &QDialog::finished, [&w] { w.closed = true; });
     w.form2->TexSelData[Tel1Field]->setText(QStringLiteral("090-0000-0000"));
     w.form2->TexSelData[ReadingField]->setText(QStringLiteral("んんん")); // moves to the end
@@ -244,8 +244,9 @@ QList<Writer> writers()
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
          [](Windows &w, int) { openProfile(w); },
          [](Windows &w) { w.form3->CmdDelete3_Click(); }},
-        // Not from an empty received file, which writes the profile as it was.
-        {QStringLiteral("profile import"), {1, 2, 5000}, kProfile, ProfileFieldCount, kProfileBackup,
+        // Not from an empty received file, which writes the profile as it was;
+        // a received profile larger than one record can be is refused by its size.
+        {QStringLiteral("profile import"), {1, 2}, kProfile, ProfileFieldCount, kProfileBackup,
          kProfileReceived, {QStringLiteral("CmdImport3_Click"), QStringLiteral("Pf_MyTextRead")},
          [](int n) {
              return Files{{kProfile, encodeRecords(profiles(1, QStringLiteral("p")))},
