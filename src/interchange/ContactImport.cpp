@@ -56,6 +56,9 @@ QString withoutLineBreaks(QString text)
 // (this is asked of every value imported).
 bool storable(QStringView text)
 {
+    // Mails, numbers and addresses of the web are ASCII, which it stores.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return true;
     QVarLengthArray<char, 512> bytes(text.size() * 2);
     return Cp932::encodeInto(text, bytes.data(), Cp932::LineBreaks::Kept) >= 0;
 }
@@ -144,7 +147,7 @@ struct PreviewBuilder {
         }
         c.photo = incoming.photo;
         c.photoType = incoming.photoType;
-        const auto listedAt = listedKeys.constFind(recordKey(c.record));
+        const auto listedAt = listedKeys.isEmpty() ? listedKeys.cend() : listedKeys.constFind(recordKey(c.record));
         if (listedAt != listedKeys.cend()) {
             c.status = ImportStatus::Replaces;
             c.listedIndex = listedAt.value();

@@ -277,9 +277,12 @@ IncomingContact ContactAssembler::finish()
     contact_.hasReading = readingSource_ != ReadingSource::None;
     record[ReadingField] = reading_;
 
-    // Mobile and ordinary numbers first, then work numbers; faxes apart.
-    std::stable_sort(phones_.begin(), phones_.end(),
-                     [](const Phone &a, const Phone &b) { return a.kind < b.kind; });
+    // Mobile and ordinary numbers first, then work numbers; faxes apart. A
+    // stable insertion sort: a contact has a few numbers, and std::stable_sort
+    // would allocate a buffer for them.
+    for (qsizetype i = 1; i < phones_.size(); ++i)
+        for (qsizetype j = i; j > 0 && phones_[j - 1].kind > phones_[j].kind; --j)
+            std::swap(phones_[j - 1], phones_[j]);
     int voiceUsed = 0;
     for (const Phone &phone : phones_) {
         if (phone.kind == PhoneKind::Fax)

@@ -8,6 +8,7 @@
 #include "interchange/FieldMap.h"
 
 #include <QList>
+#include <QVarLengthArray>
 #include <QString>
 
 #include <optional>
@@ -79,9 +80,11 @@ private:
     QString fullName_;
     ReadingSource readingSource_ = ReadingSource::None;
     QString reading_;
-    QList<Phone> phones_;
-    QStringList mails_;
-    QStringList mailKeys_;
+    // Held inline: a contact has a few of each, and a list a contact would
+    // cost allocations of their own.
+    QVarLengthArray<Phone, 4> phones_;
+    QVarLengthArray<QString, 3> mails_;
+    QVarLengthArray<QString, 3> mailKeys_;
 };
 
 } // namespace Interchange::Detail

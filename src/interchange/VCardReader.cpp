@@ -263,11 +263,14 @@ bool isCp932Name(QByteArrayView charset)
     return false;
 }
 
-// Splits a structured value at the semicolons that aren't escaped.
-QStringList splitComponents(const QString &text)
+// Splits a structured value at the semicolons that aren't escaped; the
+// parts are views into the value, so a card's components cost no list and
+// no copies until they are kept.
+using Components = QVarLengthArray<QStringView, 8>;
+
+Components splitComponents(QStringView text)
 {
-    QStringList parts;
-    parts.reserve(8);
+    Components parts;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == u'\\')
@@ -305,9 +308,11 @@ QString unescape(const QString &text)
     return out;
 }
 
-QString component(const QStringList &parts, qsizetype i)
+QString component(const Components &parts, qsizetype i)
 {
-    return i < parts.size() ? unescape(parts[i]) : QString();
+    if (i >= parts.size() || parts[i].isEmpty())
+        return QString();
+    return parts[i].contains(u'\\') ? unescape(parts[i].toString()) : parts[i].toString();
 }
 
 class VCardParser {
@@ -745,7 +750,7 @@ bool VCardParser::finishCard()
             contact.setFullName(unescape(value));
             break;
         case Name::N: {
-            const QStringList parts = splitComponents(value);
+            const Components parts = splitComponents(value);
             contact.setNameParts(component(parts, 0), component(parts, 1));
             if (p.hasSortAs) {
                 const std::optional<QString> sortAs = decodeCharset(p.sortAsValue(), p, false);
@@ -757,7 +762,7 @@ bool VCardParser::finishCard()
             break;
         }
         case Name::Sound: {
-            const QStringList parts = splitComponents(value);
+            const Components parts = splitComponents(value);
             contact.offerReading(ReadingSource::IrmcSound, component(parts, 0), component(parts, 1));
             break;
         }
@@ -786,7 +791,7 @@ bool VCardParser::finishCard()
             break;
         }
         case Name::Org: {
-            const QStringList parts = splitComponents(value);
+            const Components parts = splitComponents(value);
             contact.setField(FieldMap::Affiliation1Field, component(parts, 0), QStringLiteral("ORG"));
             QStringList departments;
             for (qsizetype i = 1; i < parts.size(); ++i)
@@ -803,7 +808,7 @@ bool VCardParser::finishCard()
         case Name::Adr: {
             // Japanese order: postal code, region, locality, street, then
             // the extended address, the post office box and the country.
-            const QStringList parts = splitComponents(value);
+            const Components parts = splitComponents(value);
             QStringList pieces;
             for (int i : {5, 4, 3, 2, 1, 0, 6})
                 if (const QString c = trimBlanks(component(parts, i)); !c.isEmpty())

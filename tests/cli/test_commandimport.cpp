@@ -7,6 +7,7 @@
 #include "shell/BasConst.h"
 #include "shell/InstanceLock.h"
 
+#include <QDir>
 #include <QLockFile>
 #include <QProcess>
 #include <QtTest>
@@ -120,6 +121,30 @@ private slots:
         QCOMPARE(run.exitCode, ExitCode::Refused);
         QVERIFY2(run.err.contains(u"画面を閉じてから"_qs), qPrintable(run.err));
         QCOMPARE(data.read(u"load.txt"_qs), recordBytes(listOf(1)));
+    }
+
+    // An embedded photo becomes a file of photos/ named in 顔写真, and the
+    // export embeds it again; a refused import leaves no photo behind.
+    void savesEmbeddedPhotos()
+    {
+        ScratchData data;
+        const QByteArray jpeg("\xFF\xD8\xFF\xE0photo bytes");
+        const QByteArray cards = card(u"FN:写真\r\nSORT-STRING:しゃしん\r\nPHOTO;ENCODING=b;TYPE=JPEG:"_qs
+                                      + QString::fromLatin1(jpeg.toBase64()) + u"\r\n"_qs);
+        data.write(u"in.vcf"_qs, cards);
+        data.write(u"load.txt"_qs, recordBytes(listOf(MaxContacts)));
+        QCOMPARE(runTessaline({u"import"_qs, data.path(u"in.vcf"_qs)}).exitCode, ExitCode::Refused);
+        QVERIFY(!data.exists(u"photos"_qs));
+
+        data.write(u"load.txt"_qs, QByteArray());
+        const Run run = runTessaline({u"import"_qs, data.path(u"in.vcf"_qs)});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList saved = QDir(data.path(u"photos"_qs)).entryList(QDir::Files);
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(data.read(u"photos/"_qs + saved.front()), jpeg);
+        QVERIFY(QString::fromLatin1(data.read(u"load.txt"_qs)).contains(saved.front()));
+        const Run exported = runTessaline({u"export"_qs});
+        QVERIFY2(exported.out.contains(QString::fromLatin1(jpeg.toBase64().left(12))), qPrintable(exported.out));
     }
 
     // The command's export then its import into an empty list gives the

@@ -15,6 +15,8 @@
 #include "contacts/ContactRecord.h"
 #include "contacts/Form1.h"
 #include "contacts/ListChanges.h"
+#include "interchange/ContactImport.h"
+#include "interchange/ImportChange.h"
 #include "editor/Form2.h"
 #include "profile/Form3.h"
 #include "profile/Profile.h"
@@ -259,6 +261,23 @@ QList<Writer> writers()
         // transaction is covered by a row here.
         {QStringLiteral("import transaction"), kTransactionSizes, kList, FieldCount, kListBackup, kReceived, kChangeSteps,
          importFiles, {}, [](Windows &) { runChange(importPlan(), importChange(), true); }},
+        // The import of vCard and CSV files: its own plan, the records from
+        // the chosen contacts rather than a received file.
+        {QStringLiteral("file import transaction"), kTransactionSizes, kList, FieldCount, kListBackup, {}, kChangeSteps,
+         [listFile](int n) { return Files{{kList, listFile(n)}}; }, {},
+         [](Windows &) {
+             using namespace Interchange;
+             // One card replaces the first listed contact, one sorts between, one after.
+             const QByteArray cards = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:名前 00001\r\nSORT-STRING:よみ00001\r\n"
+                                      "TEL:03-0000-0000\r\nEND:VCARD\r\n"
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:間\r\nSORT-STRING:よみ00001あ\r\nEND:VCARD\r\n"
+                                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:後\r\nSORT-STRING:わ\r\nEND:VCARD\r\n";
+             ImportPreview preview;
+             addToPreview(preview, readContactBytes(cards), QStringLiteral("cards.vcf"), {});
+             const ImportBatch batch = chooseImport(preview, {}, UnstorableChoice::LeaveOut);
+             ImportSummary summary;
+             runChange(fileImportPlan(batch.records.size()), fileImportChange(batch, photoFolder(), &summary), false);
+         }},
         {QStringLiteral("update transaction"), kTransactionSizes, kList, FieldCount, kListBackup, {}, kChangeSteps,
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, {},
          [](Windows &) { runChange(updatePlan(), updateChange(editedContact(), editedKey()), false); }},
