@@ -8,10 +8,8 @@
 #include "shell/RecordFile.h"
 #include "support/MessageLog.h"
 
-#include <QAction>
 #include <QDir>
 #include <QLabel>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -88,20 +86,6 @@ QStringList listedNames(const ScratchData &data)
 class TestForm1Interchange : public QObject {
     Q_OBJECT
 private slots:
-    void menuHoldsTheActionsInOrder()
-    {
-        ScratchData data;
-        auto form = openForm(data, {});
-        QMenu *file = form->findChild<QMenu *>(u"FileMenu"_qs);
-        QVERIFY(file != nullptr);
-        QStringList names;
-        for (QAction *a : file->actions())
-            names.append(a->isSeparator() ? u"-"_qs : a->objectName());
-        QCOMPARE(names.mid(0, 4), (QStringList{u"ActImportFiles"_qs, u"ActExportVCard"_qs, u"ActExportCsv"_qs, u"-"_qs}));
-        QCOMPARE(names.last(), u"ActQuit"_qs);
-        QCOMPARE(form->findChild<QAction *>(u"ActImportFiles"_qs)->shortcut(), QKeySequence(u"Ctrl+O"_qs));
-    }
-
     void previewShowsStatusesAndCounts()
     {
         ScratchData data;

@@ -1,5 +1,5 @@
 """vCard and CSV through the real program's ファイル menu: the import's file
-dialog and preview (tick and untick, 〓 or leave out, cancel), the exports'
+dialog and preview (tick and untick, 〓, cancel), the exports'
 save dialog; then the data folder's files checked."""
 
 import os
@@ -75,16 +75,6 @@ class InterchangeTest(E2ETestCase):
         self.assertEqual(records["山田\u3000太郎"][1], "03-0000-0001")
         wait_for(lambda: app.grid_rows() == 3, what="the grid to reload")
         self.assertEqual(self.data.names(), ["load.txt"])
-
-    def test_leaving_out_unstorable_contacts(self):
-        self.data.write("load.txt", LISTED)
-        app = self.start()
-        preview = self.open_preview(app)
-        self.press_in(preview, "その連絡先を取り込まない", "radio button")
-        wait_for(lambda: self.counts(preview).endswith("取り込む連絡先: 2 件"), what="the count to follow")
-        self.press_in(preview, "取り込む")
-        app.expect_message()
-        self.assertEqual(sorted(self.names()), sorted(["山田\u3000太郎", "田中\u3000次郎"]))
 
     def test_cancel_writes_nothing(self):
         self.data.write("load.txt", LISTED)
