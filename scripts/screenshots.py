@@ -1,6 +1,7 @@
 """Takes the README's pictures of the real program under a private X server:
 the splash, the contact list with data, a search hit, the editor, the
-editor with a name put in and its reading filled, the profile window and an
+editor with a name put in and its reading filled, the profile window, the
+ファイル menu, the vCard/CSV import's preview, the export's save dialog and an
 error report, each at scale 1 and 2; and the first page of the printed list
 (printed into a PDF through the print dialog, made a PNG with pdftoppm).
 
@@ -17,7 +18,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
 import harness  # noqa: E402
-from harness import Session, contact, extents, wait_for  # noqa: E402
+from harness import Session, contact, extents, find_in, wait_for  # noqa: E402
 from test_print import print_to_pdf  # noqa: E402
 
 # A screen on which the contact list window fits at scale 2 as well.
@@ -78,6 +79,50 @@ def start_desktop():
         return harness.Desktop.get()
     finally:
         subprocess.Popen = real_popen
+
+
+# Cards for the import preview: one replaces a listed contact, one shares a
+# listed phone number, one has no reading, one a character that code page
+# 932 can't store and a birthday the list has no place for.
+CARDS = (
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:青木 美咲\r\nX-PHONETIC-LAST-NAME:アオキ\r\n"
+    "X-PHONETIC-FIRST-NAME:ミサキ\r\nTEL;TYPE=CELL:090-1234-9999\r\nORG:株式会社みなと商事;営業部\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:青木 みさき\r\nX-PHONETIC-LAST-NAME:アオキ\r\n"
+    "X-PHONETIC-FIRST-NAME:ミサキ\r\nTEL;TYPE=CELL:+81 90-1234-5678\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:中村 翔太\r\nTEL;TYPE=CELL:080-1111-2222\r\n"
+    "EMAIL:shota@example.jp\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:𠮷田 花\r\nX-PHONETIC-LAST-NAME:ヨシダ\r\n"
+    "X-PHONETIC-FIRST-NAME:ハナ\r\nNOTE:よろしくお願いします😀\r\nBDAY:1990-04-01\r\nEND:VCARD\r\n"
+).encode()
+
+
+def interchange(app, out, suffix, scale, folder):
+    """The ファイル menu open, the import's preview and the export's save dialog."""
+    app.click(app.find("ファイル(F)", "menu item"))
+    menu = wait_for(lambda: next((w for r, n, w in app.windows() if r == "popup menu"), None)
+                    or next((m for m in app.find_all(role="popup menu") if harness.is_showing(m)), None),
+                    what="the ファイル menu")
+    shot(app, os.path.join(out, f"file-menu-{suffix}.png"), scale)
+    app.click(app.find("ファイル(F)", "menu item"))
+    wait_for(lambda: not harness.is_showing(menu), what="the menu to close")
+
+    path = os.path.join(folder, "連絡先.vcf")
+    with open(path, "wb") as f:
+        f.write(CARDS)
+    app.find("vCard・CSV を取り込む…", "menu item").queryAction().doAction(0)
+    dialog = app.window("vCard・CSV を取り込む", "dialog")
+    find_in(dialog, "File name:", "text")[0].queryEditableText().setTextContents(path)
+    find_in(dialog, "Open", "push button")[0].queryAction().doAction(0)
+    preview = app.window("取り込む連絡先の確認", "dialog")
+    shot(app, os.path.join(out, f"import-preview-{suffix}.png"), scale, preview)
+    find_in(preview, "キャンセル", "push button")[0].queryAction().doAction(0)
+    wait_for(lambda: all(r != "dialog" for r, _, _ in app.windows()), what="the preview to close")
+
+    app.find("vCard で書き出す…", "menu item").queryAction().doAction(0)
+    save = app.window("vCard で書き出す", "dialog")
+    shot(app, os.path.join(out, f"export-dialog-{suffix}.png"), scale, save)
+    find_in(save, "Cancel", "push button")[0].queryAction().doAction(0)
+    wait_for(lambda: all(r != "dialog" for r, _, _ in app.windows()), what="the save dialog to close")
 
 
 def move_pointer(x, y, name):
@@ -161,6 +206,8 @@ def take(out, scale):
                            what="the profile window")
         shot(app, os.path.join(out, f"profile-{suffix}.png"), scale, profile)
         app.press("戻る")
+        wait_for(lambda: all(r != "dialog" for r, _, _ in app.windows()), what="the profile to close")
+        interchange(app, out, suffix, scale, os.path.dirname(session.data.path))
         if scale == 1:
             pdf = os.path.join(session.folder, "printed.pdf")
             print_to_pdf(app, pdf)

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactList.h"
 #include "contacts/ContactRecord.h"
+#include "interchange/ContactExport.h"
 #include "shell/ErrorBoundary.h"
 
 #include <QList>
@@ -58,6 +59,16 @@ public:
     // whole list (type-ahead, print, export).
     const ContactRows &contacts() const;
 
+    // vCard and CSV exchange (ファイル menu and dropped files).
+    // importContactFiles reads the files, shows the preview and merges what
+    // the user chose; exportContactsTo writes the checked contacts (every
+    // contact when none is checked) to path, replacing it atomically.
+    void ImportFiles_Click();
+    void ExportVCard_Click();
+    void ExportCsv_Click();
+    void importContactFiles(const QStringList &files);
+    bool exportContactsTo(const QString &path, ExportFormat format);
+
     ContactGrid *MSFlexGrid1;
     QPushButton *CmdChkAll;
     QPushButton *CmdChkClear;
@@ -109,6 +120,12 @@ protected:
     void setEveryCheck(bool checked);
 
     void keyPressEvent(QKeyEvent *event) override;
+
+    // vCard and CSV exchange: the ファイル menu's actions, dropped files.
+    void addInterchangeActions(QMenu *menu);
+    void askExportPath(ExportFormat preferred);
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
     // The error boundary of this window's routines: an error is reported
     // under the routine's name and locks the window. True when it failed.

@@ -17,6 +17,9 @@ void Form1::buildMenuBar()
     editMenu_ = bar->addMenu(QStringLiteral("編集(&E)"));
     editMenu_->setObjectName(QStringLiteral("EditMenu"));
 
+    addInterchangeActions(fileMenu_);
+    fileMenu_->addSeparator();
+
     QAction *quit = fileMenu_->addAction(QStringLiteral("終了"), this, &Form1::CmdExit_Click);
     quit->setObjectName(QStringLiteral("ActQuit"));
     addPrintAction();
