@@ -94,6 +94,7 @@ Form3::Form3(QWidget *parent)
     connect(CmdExit_Click3, &QPushButton::clicked, this, &Form3::CmdExit_Click3_Click);
 
     Form_Load();
+    buildUndoAction();
     TexMyData[0]->setFocus();
 }
 
@@ -226,6 +227,7 @@ void Form3::CmdImport3_Click()
         return; // it has reported; the backup and the received file stay
     if (const ChangeOutcome cleaned = change.cleanUp(received); cleaned.failed())
         reportRoutineError(routine, cleaned.error, lock);
+    refreshUndoAction();
 }
 
 void Form3::CmdExit_Click3_Click()
