@@ -28,6 +28,7 @@
 #include "shell/RecordFile.h"
 #include "support/MessageLog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -229,6 +230,15 @@ QList<Writer> writers()
          {QStringLiteral("CmdDelete2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
          [](Windows &w) { w.form2->CmdDelete2_Click(); }},
+        // 元に戻す: the version kept before a delete comes back over the list.
+        {QStringLiteral("undo"), kListSizes, kList, FieldCount, kListBackup, {},
+         {QStringLiteral("MnuUndo_Click"), QStringLiteral("Pf_TextRead")},
+         [listFile](int n) {
+             return Files{{kList, listFile(n)},
+                          {QStringLiteral("history/load.000001.削除.txt"), encodeRecords(contacts(n + 1, QStringLiteral("h")))}};
+         },
+         [](Windows &w, int) { openList(w); },
+         [](Windows &w) { w.form1->findChild<QAction *>(QStringLiteral("ActUndo"))->trigger(); }},
         {QStringLiteral("profile save"), kListSizes, kProfile, ProfileFieldCount, {}, {},
          {QStringLiteral("CmdUpdate3_Click")},
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
@@ -286,6 +296,7 @@ QList<Writer> writers()
 int windowOfRoutine(const QString &routine)
 {
     static const QStringList list = {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"),
+                                     QStringLiteral("MnuUndo_Click"),
                                      QStringLiteral("Pf_TextRead"), QStringLiteral("CmdExport_Click")};
     static const QStringList editor = {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("CmdDelete2_Click")};
     if (list.contains(routine))
@@ -339,6 +350,12 @@ Folder resetLocation(const QString &base, const Files &files, bool withFolder)
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         QFile file(folder + u'/' + it.key());
+        // A file of the history folder (0700, as the program makes it).
+        if (it.key().contains(u'/')) {
+            const QString sub = QFileInfo(file.fileName()).absolutePath();
+            QDir().mkpath(sub);
+            QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size()
             || ::chmod(QFile::encodeName(file.fileName()).constData(), oldFileMode) != 0)
             qFatal("cannot write %s", qPrintable(file.fileName()));
