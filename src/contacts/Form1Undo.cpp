@@ -40,7 +40,7 @@ void Form1::MnuUndo_Click()
     if (clearGridFailed(routine))
         return;
     ChangeTransaction change(undoPlan(updatePlan(), *version));
-    const ChangeOutcome outcome = change.apply(restoreChange(*version, FieldCount));
+    const ChangeOutcome outcome = change.apply(restoreChange());
     if (outcome.failed()) {
         reportRoutineError(routine, outcome.error, lock);
         return;

@@ -38,7 +38,7 @@ void Form3::MnuMyUndo_Click()
     if (!version || !CmdUpdate3->isEnabled())
         return;
     ChangeTransaction change(undoPlan(profileImportPlan(), *version));
-    const ChangeOutcome outcome = change.apply(restoreChange(*version, ProfileFieldCount));
+    const ChangeOutcome outcome = change.apply(restoreChange());
     if (outcome.failed()) {
         reportRoutineError(routine, outcome.error, lock);
         refreshUndoAction();

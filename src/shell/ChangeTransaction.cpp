@@ -122,7 +122,14 @@ ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
             kept = keepVersion(p);
         }))
         return failedAt(ChangeStep::Write, error);
-    if (const int error = trapError([&] { writeRecordsAtomically(p.target, records); })) {
+    if (const int error = trapError([&] {
+            // An undo puts the kept bytes back as they were, not records
+            // read and written again.
+            if (!p.restoredVersion.isEmpty())
+                backUpFile(p.restoredVersion, p.target);
+            else
+                writeRecordsAtomically(p.target, records);
+        })) {
         // The kept version is still the live file: it goes with the change.
         trapError([&] { dropVersion(kept, p.target); });
         return failedAt(ChangeStep::Write, error);

@@ -65,8 +65,9 @@ struct ChangePlan {
     int recordLimit = -1;
     QString limitReason;   // the refusal when they would
     WhenTargetMissing whenTargetMissing = WhenTargetMissing::Proceed;
-    // The history version an undo puts back; it leaves the history once the
-    // target is replaced (src/shell/History.h).
+    // The history version an undo puts back: its bytes replace the target
+    // (the change function's records are not written), and it leaves the
+    // history once the target is replaced (src/shell/History.h).
     QString restoredVersion;
 };
 

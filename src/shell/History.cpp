@@ -109,11 +109,9 @@ ChangePlan undoPlan(ChangePlan like, const HistoryVersion &version)
     return like;
 }
 
-ChangeFunction restoreChange(const HistoryVersion &version, int linesPerRecord)
+ChangeFunction restoreChange()
 {
-    return [path = version.path, linesPerRecord](const QList<QStringList> &, const QList<QStringList> &) {
-        return readRecords(path, linesPerRecord);
-    };
+    return [](const QList<QStringList> &, const QList<QStringList> &) { return QList<QStringList>(); };
 }
 
 QString undoneMessage(const HistoryVersion &version)

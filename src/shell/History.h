@@ -56,7 +56,7 @@ void settleHistory(const ChangePlan &plan);
 // The plan of an undo: like, a plan of the same file with its backup,
 // turned into the restore of version.
 ChangePlan undoPlan(ChangePlan like, const HistoryVersion &version);
-// Its change: the version's records.
-ChangeFunction restoreChange(const HistoryVersion &version, int linesPerRecord);
+// Its change: none, as the transaction copies the version's bytes.
+ChangeFunction restoreChange();
 // What the window says once it is done: "データ取込を元に戻しました".
 QString undoneMessage(const HistoryVersion &version);

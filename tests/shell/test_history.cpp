@@ -31,12 +31,12 @@ bool run(const ChangePlan &plan, const ChangeFunction &change)
     return outcome.done() && transaction.cleanUp(!plan.received.isEmpty()).done();
 }
 
-QString undoOnce(const QString &target, const ChangePlan &like, int lines)
+QString undoOnce(const QString &target, const ChangePlan &like)
 {
     const std::optional<HistoryVersion> version = lastUndoable(target);
     if (!version)
         return {};
-    return run(undoPlan(like, *version), restoreChange(*version, lines)) ? undoneMessage(*version) : QString();
+    return run(undoPlan(like, *version), restoreChange()) ? undoneMessage(*version) : QString();
 }
 
 // The version's files: mode 0600, in a folder of mode 0700, none of them the
@@ -110,7 +110,7 @@ private slots:
             checkHistoryFiles();
         }
         for (int step = 0; step < HistoryDepth; ++step) {
-            QCOMPARE(undoOnce(PsLoadPass(), updatePlan(), FieldCount), names.takeLast() + QStringLiteral("を元に戻しました"));
+            QCOMPARE(undoOnce(PsLoadPass(), updatePlan()), names.takeLast() + QStringLiteral("を元に戻しました"));
             QCOMPARE(data.read(QStringLiteral("load.txt")), before.takeLast());
             QVERIFY(historyVersions(PsLoadPass()).size() <= HistoryDepth);
             checkHistoryFiles();
@@ -133,11 +133,11 @@ private slots:
         QVERIFY(run(profileBlankPlan(), profileWriteChange(blankProfile())));
         QCOMPARE(historyVersions(PsMyLoadPass()).size(), 2);
         QCOMPARE(historyVersions(PsLoadPass()).size(), 0);
-        QCOMPARE(undoOnce(PsMyLoadPass(), profileImportPlan(), ProfileFieldCount), QStringLiteral("本人削除を元に戻しました"));
+        QCOMPARE(undoOnce(PsMyLoadPass(), profileImportPlan()), QStringLiteral("本人削除を元に戻しました"));
         QCOMPARE(data.read(QStringLiteral("myload.txt")), afterSave);
-        QCOMPARE(undoOnce(PsMyLoadPass(), profileImportPlan(), ProfileFieldCount), QStringLiteral("本人更新を元に戻しました"));
+        QCOMPARE(undoOnce(PsMyLoadPass(), profileImportPlan()), QStringLiteral("本人更新を元に戻しました"));
         QCOMPARE(data.read(QStringLiteral("myload.txt")), recordBytes({first}));
-        QCOMPARE(undoOnce(PsMyLoadPass(), profileImportPlan(), ProfileFieldCount), QString());
+        QCOMPARE(undoOnce(PsMyLoadPass(), profileImportPlan()), QString());
         checkHistoryFiles();
     }
 
