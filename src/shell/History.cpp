@@ -1,10 +1,12 @@
 #include "shell/History.h"
 
+#include "shell/AppError.h"
 #include "shell/BasConst.h"
 #include "shell/RecordFile.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -97,6 +99,15 @@ void settleHistory(const ChangePlan &plan)
     const QList<HistoryVersion> versions = historyVersions(plan.target);
     for (qsizetype i = 0; i + HistoryDepth < versions.size(); ++i)
         removeFile(versions[i].path);
+}
+
+void removeStaleHistoryTemporaries()
+{
+    static const QRegularExpression temporary(QStringLiteral("^\\.(my)?load\\.[0-9]+\\..*\\.txt\\.[A-Za-z0-9]{6}$"));
+    const QDir folder(historyFolder());
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (temporary.match(name).hasMatch())
+            trapError([&] { removeFile(folder.filePath(name)); });
 }
 
 ChangePlan undoPlan(ChangePlan like, const HistoryVersion &version)

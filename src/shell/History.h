@@ -53,6 +53,11 @@ QString keepVersion(const ChangePlan &plan);
 void dropVersion(const QString &kept, const QString &target);
 void settleHistory(const ChangePlan &plan);
 
+// Deletes the temporary files that a version's copy stopped before its
+// rename left in the history folder. Only for start-up, like
+// removeStaleTemporaries.
+void removeStaleHistoryTemporaries();
+
 // The plan of an undo: like, a plan of the same file with its backup,
 // turned into the restore of version.
 ChangePlan undoPlan(ChangePlan like, const HistoryVersion &version);

@@ -167,6 +167,13 @@ private slots:
         QCOMPARE(versions.size(), 1);
         QCOMPARE(versions.first().number, 8);
         checkHistoryFiles();
+
+        // A copy killed before its rename; the start deletes it, and nothing else.
+        const QString stale = historyFolder() + QStringLiteral("/.load.000009.更新.txt.AbC123");
+        QFile(stale).open(QIODevice::WriteOnly);
+        removeStaleHistoryTemporaries();
+        QVERIFY(!QFile::exists(stale));
+        QCOMPARE(historyVersions(PsLoadPass()).size(), 1);
     }
 };
 
