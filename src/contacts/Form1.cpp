@@ -95,6 +95,7 @@ Form1::Form1(QWidget *parent)
     connect(CmdImport, &QPushButton::clicked, this, &Form1::CmdImport_Click);
 
     buildMenuBar();
+    buildUndoAction();
     Form_Load();
     QTimer::singleShot(0, CmdImport, qOverload<>(&QWidget::setFocus));
 }
@@ -153,6 +154,7 @@ bool Form1::Pf_TextRead()
         }
         failed = false;
     });
+    refreshUndoAction();
     return failed;
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 
 class ContactGrid;
+class QAction;
 class QComboBox;
 class QLineEdit;
 class QMenu;
@@ -126,6 +127,13 @@ protected:
     void askExportPath(ExportFormat preferred);
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // 編集 › 元に戻す (Form1Undo.cpp): enabled while the history holds a
+    // change to undo; refreshed whenever the list is read.
+    void buildUndoAction();
+    void refreshUndoAction();
+    void MnuUndo_Click();
+    bool clearGridFailed(const QString &name);
+    QAction *undoAction_ = nullptr;
 
     // The error boundary of this window's routines: an error is reported
     // under the routine's name and locks the window. True when it failed.

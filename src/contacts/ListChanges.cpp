@@ -4,6 +4,8 @@
 #include "editor/ContactUpdate.h"
 #include "shell/BasConst.h"
 
+#include <algorithm>
+
 namespace {
 ChangePlan listPlan(const QString &name)
 {
@@ -44,9 +46,20 @@ ChangePlan deletePlan()
     return listPlan(QStringLiteral("削除"));
 }
 
-ChangeFunction updateChange(const ContactRecord &edited, const QString &oldKey)
+QString replaceQuestion()
 {
-    return [edited, oldKey](const QList<QStringList> &current, const QList<QStringList> &) {
+    return QStringLiteral("同じ氏名とふりがなの連絡先があります。置き換えますか？");
+}
+
+ChangeFunction updateChange(const ContactRecord &edited, const QString &oldKey, bool replaceAllowed)
+{
+    return [edited, oldKey, replaceAllowed](const QList<QStringList> &current, const QList<QStringList> &) {
+        // Decided on the file as it is now, not on the grid: another window's
+        // change since the list was shown counts.
+        const QString newKey = recordKey(edited);
+        if (!replaceAllowed && newKey != oldKey
+            && std::any_of(current.cbegin(), current.cend(), [&](const ContactRecord &r) { return hasKey(r, newKey); }))
+            throw ChangeRefusal{replaceQuestion()};
         return mergeEdited(current, edited, oldKey);
     };
 }

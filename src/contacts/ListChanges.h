@@ -16,6 +16,9 @@ ChangeFunction importChange();
 ChangePlan updatePlan();
 ChangePlan deletePlan();
 // The edited contact written at its place; oldKey is the contact's key as
-// it was opened.
-ChangeFunction updateChange(const ContactRecord &edited, const QString &oldKey);
+// it was opened. When the list holds another contact with the edited key,
+// which the update would replace, it is refused (ChangeRefusal, reason
+// replaceQuestion()) unless replaceAllowed: the window asks the user first.
+ChangeFunction updateChange(const ContactRecord &edited, const QString &oldKey, bool replaceAllowed = false);
+QString replaceQuestion();
 ChangeFunction deleteChange(const QString &oldKey);

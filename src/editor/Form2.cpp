@@ -126,7 +126,13 @@ void Form2::CmdUpdate2_Click()
         return;
     }
 
-    rewriteList(QStringLiteral("CmdUpdate2_Click"), updatePlan(), updateChange(edited, recordKey(sFullName, QString())));
+    const QString oldKey = recordKey(sFullName, QString());
+    rewriteList(QStringLiteral("CmdUpdate2_Click"), updatePlan(), updateChange(edited, oldKey), [&] {
+        // The file holds another contact with the new reading and name.
+        if (MessageBox::ask(replaceQuestion()) != MessageBox::Answer::Yes)
+            return ChangeFunction();
+        return updateChange(edited, oldKey, true);
+    });
 }
 
 void Form2::CmdDelete2_Click()
@@ -136,11 +142,23 @@ void Form2::CmdDelete2_Click()
 
 // The list rewritten through its backup copy; then the editor closes, the
 // grid is reloaded, and the backup copy goes only once the reload succeeded.
-void Form2::rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite)
+void Form2::rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite,
+                        const std::function<ChangeFunction()> &askConsent)
 {
     const auto lock = [this] { Pf_SelCtlLock(); };
     ChangeTransaction change(plan);
-    const ChangeOutcome outcome = change.apply(rewrite);
+    ChangeOutcome outcome = change.apply(rewrite);
+    if (outcome.kind == ChangeOutcome::Kind::Refused && askConsent) {
+        // Asked with nothing written; then run again on the file as it is
+        // then, or, on いいえ, the backup goes and the editor stays open.
+        const ChangeFunction consented = askConsent();
+        if (!consented) {
+            if (const ChangeOutcome cleaned = change.cleanUp(false); cleaned.failed())
+                reportRoutineError(routine, cleaned.error, lock);
+            return;
+        }
+        outcome = change.apply(consented);
+    }
     if (outcome.failed()) {
         reportRoutineError(routine, outcome.error, lock);
         return;

@@ -46,7 +46,10 @@ protected:
 
 private:
     void refuse(int field, const QString &message);
-    void rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite);
+    // askConsent, for a change refused until the user agrees: asks, and
+    // returns the change to run then, or none.
+    void rewriteList(const QString &routine, const ChangePlan &plan, const ChangeFunction &rewrite,
+                     const std::function<ChangeFunction()> &askConsent = {});
 
     std::function<bool()> reloadList_;
     // 氏名ふりがな filled from what is typed into 氏名.

@@ -96,6 +96,7 @@ Form3::Form3(QWidget *parent)
     connect(CmdExit_Click3, &QPushButton::clicked, this, &Form3::CmdExit_Click3_Click);
 
     Form_Load();
+    buildUndoAction();
     // After the load: the profile's own name and reading are where it starts.
     readingFill_ = new ReadingAutoFill(TexMyData[NameField], TexMyData[ReadingField], ReadingAutoFill::windowGuesser(), this);
     TexMyData[0]->setFocus();
@@ -235,6 +236,7 @@ void Form3::CmdImport3_Click()
         return; // it has reported; the backup and the received file stay
     if (const ChangeOutcome cleaned = change.cleanUp(received); cleaned.failed())
         reportRoutineError(routine, cleaned.error, lock);
+    refreshUndoAction();
 }
 
 void Form3::CmdExit_Click3_Click()

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QList>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -44,6 +45,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // 元に戻す (Form3Undo.cpp): Ctrl+Z and the context menu, enabled while
+    // the history holds a profile change to undo.
+    void buildUndoAction();
+    void refreshUndoAction();
+    void MnuMyUndo_Click();
+    QAction *undoAction_ = nullptr;
+
     QStringList boxTexts() const;
     void setBoxTexts(const QStringList &values);
     // Runs a profile change and tells its outcome; true when it was done.

@@ -6,6 +6,7 @@
 #include "shell/BasConst.h"
 #include "shell/Cp932.h"
 #include "shell/ErrorBoundary.h"
+#include "shell/History.h"
 #include "shell/InstanceLock.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
@@ -46,6 +47,7 @@ int Main(QApplication &app)
         // instance holds the lock, so no writer is at work.
         removeStaleTemporaries({PsLoadPass(), PsLoadBackPass(), PsExpPass(), PsMyLoadPass(),
                                 PsMyLoadBackPass()});
+        removeStaleHistoryTemporaries();
         if (!fileExists(PsLoadPass())) {
             createEmptyFile(PsLoadPass());
             MessageBox::show(QStringLiteral("該当の取込ファイルがありません。新規作成します。"));

@@ -1,6 +1,7 @@
 #include "shell/ChangeTransaction.h"
 
 #include "shell/AppError.h"
+#include "shell/History.h"
 #include "shell/RecordFile.h"
 
 #include <optional>
@@ -100,17 +101,40 @@ ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
         return *stop;
 
     QList<QStringList> records;
-    if (const int error = trapError([&] { records = change(current, received); }))
+    if (const int error = trapError([&] {
+            try {
+                records = change(current, received);
+            } catch (const ChangeRefusal &refusal) {
+                stop = refused(refusal.reason);
+            }
+        }))
         return failedAt(ChangeStep::Change, error);
+    if (stop)
+        return *stop;
     // The lists served the change alone; the new records are all it needs.
     current.clear();
     received.clear();
 
+    QString kept;
     if (const int error = trapError([&] {
             if (guards().beforeReplace)
                 guards().beforeReplace(p);
-            writeRecordsAtomically(p.target, records);
+            kept = keepVersion(p);
         }))
+        return failedAt(ChangeStep::Write, error);
+    if (const int error = trapError([&] {
+            // An undo puts the kept bytes back as they were, not records
+            // read and written again.
+            if (!p.restoredVersion.isEmpty())
+                backUpFile(p.restoredVersion, p.target);
+            else
+                writeRecordsAtomically(p.target, records);
+        })) {
+        // The kept version is still the live file: it goes with the change.
+        trapError([&] { dropVersion(kept, p.target); });
+        return failedAt(ChangeStep::Write, error);
+    }
+    if (const int error = trapError([&] { settleHistory(p); }))
         return failedAt(ChangeStep::Write, error);
     return {};
 }

@@ -65,6 +65,17 @@ struct ChangePlan {
     int recordLimit = -1;
     QString limitReason;   // the refusal when they would
     WhenTargetMissing whenTargetMissing = WhenTargetMissing::Proceed;
+    // The history version an undo puts back: its bytes replace the target
+    // (the change function's records are not written), and it leaves the
+    // history once the target is replaced (src/shell/History.h).
+    QString restoredVersion;
+};
+
+// Thrown by a change function that won't run without the user's consent
+// (the update that would replace another contact): the outcome is Refused
+// with this reason, nothing is written, and the backup stays for cleanUp().
+struct ChangeRefusal {
+    QString reason;
 };
 
 // What the whole program adds to every change, installed once at start-up.
@@ -79,7 +90,8 @@ public:
     explicit ChangeTransaction(ChangePlan plan);
 
     // Makes the backup, checks for the files, reads, runs change and
-    // replaces the target. On Done the backup (if any) is still there; on
+    // replaces the target; the contact list and the profile keep their old
+    // file in the undo history (src/shell/History.h). On Done the backup (if any) is still there; on
     // Refused it is too, and the received file is untouched.
     ChangeOutcome apply(const ChangeFunction &change);
 

@@ -28,4 +28,12 @@ void show(const QString &text, const QString &title, Icon icon);
 // While a hook is set, messages go to it and no box is shown.
 void setHook(std::function<void(const Shown &)> hook);
 
+enum class Answer { Yes, No };
+
+// Asks a question with はい and いいえ (いいえ the default button) and
+// returns the answer. While a hook is set, the question goes to it and the
+// answer is the one set by setNextAnswer (once), else いいえ.
+Answer ask(const QString &text);
+void setNextAnswer(Answer answer);
+
 } // namespace MessageBox

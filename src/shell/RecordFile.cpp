@@ -495,6 +495,40 @@ void backUpFile(const QString &src, const QString &dst)
     putFileInPlace(dst, [in, size](int out) { copyContents(in, out, size); }, true);
 }
 
+bool linkPrivateFile(const QString &path, const QString &dst)
+{
+    const QByteArray src = nativePath(writeTarget(path));
+    struct stat st;
+    if (FileOps::stat(src.constData(), &st) != 0)
+        throwErrno();
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 07777) != 0600)
+        return false;
+    if (FileOps::link(src.constData(), nativePath(dst).constData()) != 0) {
+        if (errno == EXDEV || errno == EPERM || errno == EMLINK || errno == EOPNOTSUPP)
+            return false;
+        throwErrno();
+    }
+    syncFolder(folderOf(QFileInfo(dst).absoluteFilePath()));
+    return true;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa;
+    struct stat sb;
+    if (FileOps::stat(nativePath(a).constData(), &sa) != 0 || FileOps::stat(nativePath(b).constData(), &sb) != 0) {
+        if (errno == ENOENT)
+            return false;
+        throwErrno();
+    }
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void syncFolderNames(const QString &folder)
+{
+    syncFolder(folder);
+}
+
 bool fileExists(const QString &path)
 {
     struct stat st;

@@ -69,6 +69,20 @@ QByteArray readWholeFile(const QString &path);
 // other.
 void backUpFile(const QString &src, const QString &dst);
 
+// Gives the file at path (its final target, when path is a symbolic link) a
+// second name, dst, by a hard link, and syncs dst's folder. Only a file of
+// mode 0600 is linked, as both names share one mode; false when it isn't, or
+// when the file system makes no hard link there (another file system, none
+// at all), and then nothing was done.
+bool linkPrivateFile(const QString &path, const QString &dst);
+
+// Whether a and b (after symbolic links) are one file, the same inode; false
+// when either is missing.
+bool sameFile(const QString &a, const QString &b);
+
+// Syncs a folder, so that the names made or deleted in it are on disk.
+void syncFolderNames(const QString &folder);
+
 // Whether a file is at path. A path that can't be examined (no permission,
 // an I/O error) throws, so that a file that is there is never taken for
 // missing and created anew; so does anything but a regular file there (a

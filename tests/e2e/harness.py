@@ -311,6 +311,8 @@ class Desktop:
 
 # The single-instance lock in the data folder, there while a program runs.
 LOCK_FILE = "tessaline.lock"
+# The undo history: the lists and profiles before each change.
+HISTORY_FOLDER = "history"
 
 
 class DataFolder:
@@ -353,10 +355,11 @@ class DataFolder:
         return os.stat(self.file(name) if name else self.path).st_mode & 0o777
 
     def names(self):
-        """The files in the folder, but the lock file of a running program."""
+        """The files in the folder, but the lock file of a running program and
+        the undo history's folder."""
         if not os.path.isdir(self.path):
             return []
-        return sorted(name for name in os.listdir(self.path) if name != LOCK_FILE)
+        return sorted(name for name in os.listdir(self.path) if name not in (LOCK_FILE, HISTORY_FOLDER))
 
 
 # ---------------------------------------------------------------- accessibles

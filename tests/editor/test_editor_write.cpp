@@ -1,5 +1,7 @@
 #include "EditorDriver.h"
 
+#include "contacts/ListChanges.h"
+
 #include "shell/Cp932.h"
 
 #include <cerrno>
@@ -130,7 +132,7 @@ private slots:
             << 2 << QStringList{"9=あべ"} << QStringList{"あおき/青木", "あべ/伊藤", "うえだ/上田"};
         QTest::newRow("last contact moved to the start")
             << 3 << QStringList{"9=あ"} << QStringList{"あ/上田", "あおき/青木", "いとう/伊藤"};
-        QTest::newRow("merged with the contact of the same key")
+        QTest::newRow("replaces the contact of the same key, when the user agrees")
             << 1 << QStringList{"9=うえだ", "0=上田"} << QStringList{"いとう/伊藤", "うえだ/上田"};
         QTest::newRow("name of 11 accepted")
             << 1 << QStringList{"0=" + QString(11, u'青')} << QStringList{"あおき/" + QString(11, u'青'), "いとう/伊藤", "うえだ/上田"};
@@ -151,8 +153,10 @@ private slots:
             s.type(e.left(eq).toInt(), e.mid(eq + 1));
         }
         const QStringList typed = s.boxes();
+        const bool replaces = QByteArray(QTest::currentDataTag()).startsWith("replaces");
+        MessageBox::setNextAnswer(MessageBox::Answer::Yes);
         s.editor->CmdUpdate2->click();
-        QCOMPARE(s.log.texts(), QStringList());
+        QCOMPARE(s.log.texts(), replaces ? QStringList{replaceQuestion()} : QStringList());
         QVERIFY(!s.editor->isVisible());
 
         const QList<QStringList> records = s.fileRecords();
@@ -169,6 +173,52 @@ private slots:
         QVERIFY(saved);
         for (int i : {1, 2, 7, 19})
             QCOMPARE((*saved)[i], typed[i]);
+    }
+
+    // The question comes from the file as it is at the click: a contact
+    // added since the list was shown is asked about, one deleted is not.
+    // いいえ writes nothing and leaves the editor open; はい replaces.
+    void questionBeforeReplacingAnotherContact_data()
+    {
+        QTest::addColumn<QList<QStringList>>("shown");
+        QTest::addColumn<QList<QStringList>>("fileAtClick");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QStringList>("expected");
+        const QList<QStringList> three = threeContacts();
+        const QList<QStringList> withoutUeda = three.mid(0, 2);
+        QTest::newRow("いいえ") << three << three << false << true << QStringList{};
+        QTest::newRow("はい") << three << three << true << true << QStringList{"いとう/伊藤", "うえだ/上田"};
+        QTest::newRow("other contact added since loading")
+            << three.mid(0, 1) << QList<QStringList>{three[0], three[2]} << false << true << QStringList{};
+        QTest::newRow("other contact deleted since loading")
+            << three << withoutUeda << false << false << QStringList{"いとう/伊藤", "うえだ/上田"};
+    }
+    void questionBeforeReplacingAnotherContact()
+    {
+        QFETCH(QList<QStringList>, shown);
+        QFETCH(QList<QStringList>, fileAtClick);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        QFETCH(QStringList, expected);
+        EditorSession s(shown, 1);
+        const QByteArray atClick = recordBytes(fileAtClick);
+        s.data.write(QStringLiteral("load.txt"), atClick);
+        s.type(ReadingField, QStringLiteral("うえだ"));
+        s.type(NameField, QStringLiteral("上田"));
+        MessageBox::setNextAnswer(yes ? MessageBox::Answer::Yes : MessageBox::Answer::No);
+        s.editor->CmdUpdate2->click();
+        MessageBox::setNextAnswer(MessageBox::Answer::No);
+        QCOMPARE(s.log.texts(), asked ? QStringList{replaceQuestion()} : QStringList());
+        if (expected.isEmpty()) {
+            QCOMPARE(s.data.read(QStringLiteral("load.txt")), atClick);
+            QVERIFY(s.editor->isVisible());
+            QVERIFY(!s.locked());
+            QCOMPARE(s.files(), QStringList{"load.txt"});
+        } else {
+            QCOMPARE(readingsAndNames(s.fileRecords()), expected);
+            QVERIFY(!s.editor->isVisible());
+        }
     }
 
     void halfWidthBlanksInEveryNameAndReading()

@@ -7,6 +7,7 @@
 #include "support/MessageLog.h"
 #include "support/ScratchData.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -338,6 +339,33 @@ private slots:
         Form3 again;
         QCOMPARE(boxes(again), profile("新"));
         QCOMPARE(log.texts(), QStringList{kCreated});
+    }
+
+    // 元に戻す (Ctrl+Z, with the focus on a button): the profile before the
+    // last change, shown and said; off once there is nothing to undo.
+    void undoWalksBackTheProfile()
+    {
+        ScratchData data;
+        data.write(kProfile, recordBytes({profile("old")}));
+        MessageLog log;
+        {
+            Form3 form;
+            type(form, profile("新"));
+            form.CmdUpdate3_Click();
+        }
+        Form3 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto *undo = form.findChild<QAction *>(QStringLiteral("ActMyUndo"));
+        QVERIFY(undo && undo->isEnabled());
+        log.clear();
+        form.CmdExit_Click3->setFocus();
+        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(log.texts(), QStringList{"本人更新を元に戻しました"});
+        QCOMPARE(boxes(form), profile("old"));
+        QCOMPARE(data.read(kProfile), recordBytes({profile("old")}));
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(isUnlocked(form));
     }
 
     void profileRemovedWhileOpen()
