@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-10000}
-build=build-bench
+build="${BUILD_DIR:-build-bench}"
 
 missing=()
 for p in hyperfine abook; do
