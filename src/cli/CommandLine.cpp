@@ -38,9 +38,9 @@ int usageError(const QString &message)
     return ExitCode::UsageError;
 }
 
-QString describe(const AppError &error)
+QString describe(int number)
 {
-    return QStringLiteral("エラー %1: %2").arg(error.number).arg(errorDescription(error.number));
+    return QStringLiteral("エラー %1: %2").arg(number).arg(errorDescription(number));
 }
 
 // Writes all bytes to standard output; false (and a message) when it can't.
@@ -54,7 +54,7 @@ bool writeStandardOutput(QByteArrayView bytes)
             if (errno == EINTR)
                 continue;
             say(QStringLiteral("標準出力に書き込めません（%1）")
-                    .arg(describe(AppError{errorNumberFromErrno(errno)})));
+                    .arg(describe(errorNumberFromErrno(errno))));
             return false;
         }
         p += n;
@@ -71,24 +71,22 @@ template <typename Take>
 bool scanContactList(quint32 wantedFields, Take take)
 {
     const QString path = PsLoadPass();
-    try {
+    bool read = false;
+    const int error = trapError([&] {
         if (!fileExists(path)) {
             say(QStringLiteral("連絡先一覧のファイルがありません: %1").arg(path));
-            return false;
+            return;
         }
         RecordScanner scanner(path, FieldCount, wantedFields);
         while (scanner.next()) {
             if (!take(scanner))
-                return false;
+                return;
         }
-        return true;
-    } catch (const AppError &error) {
+        read = true;
+    });
+    if (error != 0)
         say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), path));
-    } catch (const std::bad_alloc &) {
-        say(QStringLiteral("連絡先一覧を読めません（%1）: %2")
-                .arg(describe(AppError{ErrNo::OutOfMemory}), path));
-    }
-    return false;
+    return read;
 }
 
 // An option's value, given as "--name value" or "--name=value".
@@ -166,9 +164,7 @@ int runExport(const QStringList &args)
         ContactFields fields;
         for (int i = 0; i < FieldCount; ++i)
             fields[i] = scanner.values()[i];
-        try {
-            exporter->add(fields);
-        } catch (const AppError &error) {
+        if (const int error = trapError([&] { exporter->add(fields); })) {
             say(QStringLiteral("顔写真のファイルを読めません（%1）: %2")
                     .arg(describe(error), fields[FieldMap::PhotoField].toString()));
             return false;
@@ -186,9 +182,7 @@ int runExport(const QStringList &args)
         exporter.emplace(*format, QString());
     if (!toFile)
         return writeStandardOutput(exporter->written()) ? ExitCode::Done : ExitCode::FileError;
-    try {
-        writeFileAtomically(output, exporter->written());
-    } catch (const AppError &error) {
+    if (const int error = trapError([&] { writeFileAtomically(output, exporter->written()); })) {
         say(QStringLiteral("書き出せません（%1）: %2").arg(describe(error), output));
         return ExitCode::FileError;
     }
@@ -243,24 +237,24 @@ int runImportCommand(const QStringList &args)
     // One writer of the data folder at a time: the window holds this lock
     // while it runs.
     QLockFile lock(PsLockPass());
-    try {
-        if (lockDataFolder(lock) == InstanceLock::HeldByOther) {
-            say(QStringLiteral("連絡先一覧の画面（または別の tessaline import）がデータフォルダーを使っているため"
-                               "取り込めません。画面を閉じてからもう一度実行して下さい。"));
-            return ExitCode::Refused;
-        }
-    } catch (const AppError &error) {
+    InstanceLock held = InstanceLock::Taken;
+    if (const int error = trapError([&] { held = lockDataFolder(lock); })) {
         say(QStringLiteral("データフォルダーを使えません（%1）: %2").arg(describe(error), dataFolder()));
         return ExitCode::FileError;
     }
+    if (held == InstanceLock::HeldByOther) {
+        say(QStringLiteral("連絡先一覧の画面（または別の tessaline import）がデータフォルダーを使っているため"
+                           "取り込めません。画面を閉じてからもう一度実行して下さい。"));
+        return ExitCode::Refused;
+    }
 
     QList<ContactRecord> listed;
-    try {
-        // An empty list is made as the window's first start makes it.
-        if (!fileExists(PsLoadPass()))
-            createEmptyFile(PsLoadPass());
-        listed = readRecords(PsLoadPass(), FieldCount, MaxContacts);
-    } catch (const AppError &error) {
+    if (const int error = trapError([&] {
+            // An empty list is made as the window's first start makes it.
+            if (!fileExists(PsLoadPass()))
+                createEmptyFile(PsLoadPass());
+            listed = readRecords(PsLoadPass(), FieldCount, MaxContacts);
+        })) {
         say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), PsLoadPass()));
         return ExitCode::FileError;
     }
@@ -299,7 +293,7 @@ int runImportCommand(const QStringList &args)
         return ExitCode::FileError;
     case ChangeOutcome::Kind::Failed:
         say(QStringLiteral("取り込めません（%1）: %2")
-                .arg(describe(AppError{result.outcome.error}), PsLoadPass()));
+                .arg(describe(result.outcome.error), PsLoadPass()));
         return ExitCode::FileError;
     }
 

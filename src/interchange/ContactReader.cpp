@@ -345,29 +345,28 @@ ReadOutcome readContactBytes(QByteArrayView bytes, qsizetype stopAfter)
 static ReadOutcome readRecordFile(const QString &path, qsizetype stopAfter)
 {
     ReadOutcome outcome;
-    try {
-        const QList<QStringList> records = readRecords(path, FieldCount, stopAfter);
-        outcome.format = SourceFormat::RecordFile;
-        outcome.contacts.reserve(records.size());
-        for (const QStringList &record : records) {
-            IncomingContact contact;
-            contact.record = record;
-            const auto name = splitAtBlank(record[NameField]);
-            contact.nameFamily = name.first;
-            contact.nameGiven = name.second;
-            const auto reading = splitAtBlank(record[ReadingField]);
-            contact.readingFamily = reading.first;
-            contact.readingGiven = reading.second;
-            contact.hasReading = !reading.first.isEmpty();
-            outcome.contacts.append(std::move(contact));
-        }
-        if (outcome.contacts.size() > stopAfter)
-            return tooMany(std::move(outcome));
-    } catch (const AppError &e) {
+    if (const int error = trapError([&] {
+            const QList<QStringList> records = readRecords(path, FieldCount, stopAfter);
+            outcome.format = SourceFormat::RecordFile;
+            outcome.contacts.reserve(records.size());
+            for (const QStringList &record : records) {
+                IncomingContact contact;
+                contact.record = record;
+                const auto name = splitAtBlank(record[NameField]);
+                contact.nameFamily = name.first;
+                contact.nameGiven = name.second;
+                const auto reading = splitAtBlank(record[ReadingField]);
+                contact.readingFamily = reading.first;
+                contact.readingGiven = reading.second;
+                contact.hasReading = !reading.first.isEmpty();
+                outcome.contacts.append(std::move(contact));
+            }
+        }))
         return failed(ReadFailure::BadContent,
                       QStringLiteral("vCard でも CSV (Google・Outlook の形式) でも取込ファイルの形式でもないファイルです（")
-                          + errorDescription(e.number) + QStringLiteral("）"));
-    }
+                          + errorDescription(error) + QStringLiteral("）"));
+    if (outcome.contacts.size() > stopAfter)
+        return tooMany(std::move(outcome));
     return outcome;
 }
 
