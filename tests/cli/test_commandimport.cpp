@@ -1,4 +1,5 @@
 #include "ContactGenerator.h"
+#include "CommandRun.h"
 #include "ScratchData.h"
 
 #include "cli/CommandLine.h"
@@ -13,24 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-Run runTessaline(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(TESSALINE_BIN), args);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {-1, {}, {}};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 QByteArray card(const QString &lines)
 {

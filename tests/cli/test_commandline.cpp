@@ -1,3 +1,4 @@
+#include "CommandRun.h"
 #include "ScratchData.h"
 
 #include "cli/CommandLine.h"
@@ -9,24 +10,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-Run runTessaline(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(TESSALINE_BIN), args);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000))
-        return {-1, {}, {}};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 ContactRecord yamada()
 {
