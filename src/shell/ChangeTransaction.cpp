@@ -8,11 +8,6 @@
 
 namespace {
 
-ChangeGuards &guards()
-{
-    static ChangeGuards installed;
-    return installed;
-}
 
 ChangeOutcome failedAt(ChangeStep step, int error)
 {
@@ -44,11 +39,6 @@ ChangeOutcome refused(const QString &reason)
 ChangeTransaction::ChangeTransaction(ChangePlan plan)
     : plan_(std::move(plan))
 {
-}
-
-void ChangeTransaction::setGuards(ChangeGuards installed)
-{
-    guards() = std::move(installed);
 }
 
 ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
@@ -117,8 +107,6 @@ ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
 
     QString kept;
     if (const int error = trapError([&] {
-            if (guards().beforeReplace)
-                guards().beforeReplace(p);
             kept = keepVersion(p);
         }))
         return failedAt(ChangeStep::Write, error);

@@ -78,13 +78,6 @@ struct ChangeRefusal {
     QString reason;
 };
 
-// What the whole program adds to every change, installed once at start-up.
-struct ChangeGuards {
-    // Runs once the new records are known and before the new file replaces
-    // the old one; a throw (AppError) fails the change at its write step.
-    std::function<void(const ChangePlan &plan)> beforeReplace;
-};
-
 class ChangeTransaction {
 public:
     explicit ChangeTransaction(ChangePlan plan);
@@ -100,8 +93,6 @@ public:
     ChangeOutcome cleanUp(bool receivedUsed);
 
     const ChangePlan &plan() const { return plan_; }
-
-    static void setGuards(ChangeGuards guards);
 
 private:
     ChangePlan plan_;
