@@ -13,9 +13,12 @@
 
 #include "contacts/ContactGrid.h"
 #include "contacts/ContactRecord.h"
+#include "cli/CommandLine.h"
 #include "contacts/Form1.h"
 #include "contacts/ListChanges.h"
+#include "interchange/ContactExport.h"
 #include "interchange/ContactImport.h"
+#include "interchange/ContactReader.h"
 #include "interchange/ImportChange.h"
 #include "editor/Form2.h"
 #include "profile/Form3.h"
@@ -179,6 +182,64 @@ QString editedKey()
     return recordKey(contacts(1, QStringLiteral("c")).at(0));
 }
 
+// The command line's routines: a failure is its exit code, reported here
+// under the subcommand's name so that the checks read it like a window's.
+const QString kCommandExport = QStringLiteral("tessaline export");
+const QString kCommandImport = QStringLiteral("tessaline import");
+const QString kCardExport = QStringLiteral("contacts.vcf");
+const QString kCsvExport = QStringLiteral("contacts.csv");
+const QString kCards = QStringLiteral("cards.vcf");
+
+// One card replaces the first listed contact, one sorts between, one after.
+const QByteArray kImportedCards = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:名前 00001\r\nSORT-STRING:よみ00001\r\n"
+                                  "TEL:03-0000-0000\r\nEND:VCARD\r\n"
+                                  "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:間\r\nSORT-STRING:よみ00001あ\r\nEND:VCARD\r\n"
+                                  "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:後\r\nSORT-STRING:わ\r\nEND:VCARD\r\n";
+
+QByteArray earlierExport(ExportFormat format)
+{
+    return exportContacts(contacts(1, QStringLiteral("earlier")), format, QString());
+}
+
+void runCommand(const QString &subcommand, const QStringList &args)
+{
+    // Its summary and messages would flood the test's output.
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    QList<QByteArray> storage{QByteArrayLiteral("tessaline"), subcommand.section(u' ', 1).toUtf8()};
+    for (const QString &a : args)
+        storage.append(a.toUtf8());
+    QList<char *> argv;
+    for (QByteArray &a : storage)
+        argv.append(a.data());
+    argv.append(nullptr);
+    if (const int code = runCommandLine(int(storage.size()), argv.data()))
+        ErrorReport(subcommand, code);
+}
+
+// A file of the writer's target as the next reader takes it: a list or a
+// profile by its records, an export by the contact reader.
+QString parseProblem(const QString &path, int linesPerRecord)
+{
+    if (linesPerRecord == 0) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("can't be opened");
+        const QByteArray bytes = file.readAll();
+        if (bytes.isEmpty()) // the vCard export of an empty list
+            return {};
+        const Interchange::ReadOutcome read = Interchange::readContactBytes(bytes);
+        return read.ok() ? QString() : read.message;
+    }
+    try {
+        readRecords(path, linesPerRecord);
+    } catch (const AppError &e) {
+        return QStringLiteral("error %1").arg(e.number);
+    }
+    return {};
+}
+
 QList<Writer> writers()
 {
     const auto listFile = [](int n) { return encodeRecords(contacts(n, QStringLiteral("c"))); };
@@ -309,6 +370,29 @@ QList<Writer> writers()
                           {kProfileReceived, encodeRecords(profiles(n, QStringLiteral("in")))}};
          },
          {}, [](Windows &) { runChange(profileImportPlan(), profileImportChange(emptyContact()), true); }},
+        // The exports to other address books, written into the data folder
+        // over an earlier export: from the window (vCard 3.0 and CSV) and
+        // from the command line (vCard 4.0).
+        {QStringLiteral("vCard export"), kListSizes, kCardExport, 0, {}, {}, {QStringLiteral("ExportFiles_Click")},
+         [listFile](int n) { return Files{{kList, listFile(n)}, {kCardExport, earlierExport(ExportFormat::VCard3)}}; },
+         [](Windows &w, int) { openList(w); },
+         [](Windows &w) { w.form1->exportContactsTo(dataFolder() + u'/' + kCardExport, ExportFormat::VCard3); }},
+        {QStringLiteral("CSV export"), kTransactionSizes, kCsvExport, 0, {}, {}, {QStringLiteral("ExportFiles_Click")},
+         [listFile](int n) { return Files{{kList, listFile(n)}, {kCsvExport, earlierExport(ExportFormat::GoogleCsv)}}; },
+         [](Windows &w, int) { openList(w); },
+         [](Windows &w) { w.form1->exportContactsTo(dataFolder() + u'/' + kCsvExport, ExportFormat::GoogleCsv); }},
+        {QStringLiteral("command export"), kTransactionSizes, kCardExport, 0, {}, {}, {kCommandExport},
+         [listFile](int n) { return Files{{kList, listFile(n)}, {kCardExport, earlierExport(ExportFormat::VCard4)}}; },
+         {},
+         [](Windows &) {
+             runCommand(kCommandExport, {QStringLiteral("--format"), QStringLiteral("vcard4"), QStringLiteral("--output"),
+                                         dataFolder() + u'/' + kCardExport});
+         }},
+        // The command's import: the lock, the same plan as the window's, no preview.
+        {QStringLiteral("command import"), kListSizes, kList, FieldCount, kListBackup, {}, {kCommandImport},
+         [listFile](int n) { return Files{{kList, listFile(n)}, {kCards, kImportedCards}}; },
+         {},
+         [](Windows &) { runCommand(kCommandImport, {dataFolder() + u'/' + kCards}); }},
     };
 }
 
@@ -323,7 +407,9 @@ int windowOfRoutine(const QString &routine)
         return 1;
     if (editor.contains(routine))
         return 2;
-    return routine == QStringLiteral("Main") || kChangeSteps.contains(routine) ? 0 : 3;
+    return routine == QStringLiteral("Main") || kChangeSteps.contains(routine) || routine.startsWith(u"tessaline ")
+               ? 0
+               : 3;
 }
 
 // ---------------------------------------------------------- the file state
@@ -924,11 +1010,9 @@ void TestFaultMatrix::matrix()
                  if (!same(target, oldTarget) && !same(target, newTarget))
                      bad << QStringLiteral("%1 is neither old nor new (%2)").arg(w.target, describe(target));
                  if (target) {
-                     try {
-                         readRecords(dataFolderOf(base) + u'/' + w.target, w.lines);
-                     } catch (const AppError &e) {
-                         bad << QStringLiteral("%1 doesn't parse (error %2)").arg(w.target).arg(e.number);
-                     }
+                     if (const QString problem = parseProblem(dataFolderOf(base) + u'/' + w.target, w.lines);
+                         !problem.isEmpty())
+                         bad << QStringLiteral("%1 doesn't parse (%2)").arg(w.target, problem);
                  }
 
                  // Every real failure reaches the user; only closing a file that
