@@ -24,6 +24,10 @@ public:
     // returns true when that failed.
     Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWidget *parent = nullptr);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
     void Form_Load(const ContactRecord &contact);
     void CmdUpdate2_Click();
     void CmdDelete2_Click();
@@ -41,10 +45,6 @@ public:
     // update and the delete find it.
     QString sFullName;
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     void refuse(int field, const QString &message);
     // askConsent, for a change refused until the user agrees: asks, and
     // returns the change to run then, or none.

@@ -20,6 +20,13 @@ class Form3 : public QDialog {
 public:
     explicit Form3(QWidget *parent = nullptr);
 
+    // Escape and the window's close box leave like "戻る".
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
     void Form_Load();
     bool Pf_MyTextRead();
     void Pf_MyClear();
@@ -38,13 +45,6 @@ public:
     QPushButton *CmdDelete3;
     QPushButton *CmdExit_Click3;
 
-    // Escape and the window's close box leave like "戻る".
-    void reject() override;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     // 元に戻す (Form3Undo.cpp): Ctrl+Z and the context menu, enabled while
     // the history holds a profile change to undo.
     void buildUndoAction();
