@@ -62,6 +62,32 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Every caption of the window's buttons, menus and commands, and the
+    // names by which assistive technology reads its controls.
+    struct Captions {
+        QString windowTitle = QStringLiteral("Tessaline");
+        QString MSFlexGrid1 = QStringLiteral("連絡先一覧");
+        QString CmdChkAll = QStringLiteral("全チェック");
+        QString CmdChkClear = QStringLiteral("全クリア");
+        QString ComMyData = QStringLiteral("本人画面");
+        QString CmdImport = QStringLiteral("データ取込");
+        QString CmdExport = QStringLiteral("データ出力");
+        QString TextSearch = QStringLiteral("検索文字列");
+        QString ComSelect = QStringLiteral("検索項目");
+        QString CmdSearch = QStringLiteral("検索");
+        QString CmdSelect = QStringLiteral("更新画面");
+        QString CmdExit = QStringLiteral("終了");
+        QString FileMenu = QStringLiteral("ファイル(&F)");
+        QString EditMenu = QStringLiteral("編集(&E)");
+        QString ActImportFiles = QStringLiteral("vCard・CSV を取り込む…");
+        QString ActExportVCard = QStringLiteral("vCard で書き出す…");
+        QString ActExportCsv = QStringLiteral("CSV で書き出す…");
+        QString ActPrint = QStringLiteral("印刷…");
+        QString ActQuit = QStringLiteral("終了");
+        QString ActUndo = QStringLiteral("元に戻す");
+    };
+    static const Captions &captions();
+
     // Load and grid set-up.
     void Form_Load();
     void Pf_GridInit();

@@ -28,6 +28,16 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Every caption of the window: its title, the field labels and the buttons.
+    struct Captions {
+        QString windowTitle = QStringLiteral("Tessaline");
+        QStringList LblName = fieldCaptions();
+        QString CmdUpdate2 = QStringLiteral("更新");
+        QString CmdDelete2 = QStringLiteral("削除");
+        QString CmdExit_Click2 = QStringLiteral("戻る");
+    };
+    static const Captions &captions();
+
     void Form_Load(const ContactRecord &contact);
     void CmdUpdate2_Click();
     void CmdDelete2_Click();
