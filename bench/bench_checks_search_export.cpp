@@ -3,10 +3,12 @@
 #include "contacts/ContactGrid.h"
 #include "contacts/Form1.h"
 #include "shell/MessageBox.h"
+#include "support/WindowControls.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -26,7 +28,10 @@ public:
     }
     ~LoadedWindow() { MessageBox::setHook(nullptr); }
 
-    bool loaded(const benchmark::State &state) const { return form.RowCount == state.range(0); }
+    bool loaded(const benchmark::State &state) const { return form.rowCount() == state.range(0); }
+
+    void press(const char *button) { child<QPushButton>(form, QString::fromLatin1(button))->click(); }
+    ContactGrid *grid() const { return child<ContactGrid>(form, QStringLiteral("MSFlexGrid1")); }
 
     static void settle(benchmark::State &state)
     {
@@ -47,16 +52,18 @@ public:
 static void BM_SearchStepNoHit(benchmark::State &state)
 {
     LoadedWindow w(int(state.range(0)));
-    w.form.TextSearch->setText(QStringLiteral("該当者なし"));
-    w.form.ComSelect->setCurrentIndex(int(state.range(1)));
-    w.form.ComSelect_Click();
+    child<QLineEdit>(w.form, QStringLiteral("TextSearch"))->setText(QStringLiteral("該当者なし"));
+    auto *fields = child<QComboBox>(w.form, QStringLiteral("ComSelect"));
+    // Chosen as from the open list: the entry becomes current, then activated.
+    fields->setCurrentIndex(int(state.range(1)));
+    emit fields->activated(int(state.range(1)));
     for (auto _ : state) {
-        w.form.CmdSearch_Click();
+        w.press("CmdSearch");
         LoadedWindow::settle(state);
     }
     if (!w.loaded(state) || w.last != QStringLiteral("検索結果は0件です"))
         state.SkipWithError("the search didn't run over the whole list");
-    state.SetLabel(w.form.ComSelect->currentText().toStdString());
+    state.SetLabel(fields->currentText().toStdString());
 }
 // Field entries 0 (氏名) and 5 (アピール文, the longest values).
 BENCHMARK(BM_SearchStepNoHit)->Args({10000, 0})->Args({10000, 5})->Unit(benchmark::kMillisecond);
@@ -67,13 +74,13 @@ static void BM_CheckAll(benchmark::State &state)
     LoadedWindow w(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        w.form.CmdChkClear_Click();
+        w.press("CmdChkClear");
         QApplication::processEvents();
         state.ResumeTiming();
-        w.form.CmdChkAll_Click();
+        w.press("CmdChkAll");
         LoadedWindow::settle(state);
     }
-    if (!w.loaded(state) || w.form.MSFlexGrid1->textAt(w.form.RowCount, 0) != QStringLiteral("ON"))
+    if (!w.loaded(state) || w.grid()->textAt(w.form.rowCount(), 0) != QStringLiteral("ON"))
         state.SkipWithError("not every row was checked");
 }
 BENCHMARK(BM_CheckAll)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -84,13 +91,13 @@ static void BM_ClearAll(benchmark::State &state)
     LoadedWindow w(int(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        w.form.CmdChkAll_Click();
+        w.press("CmdChkAll");
         QApplication::processEvents();
         state.ResumeTiming();
-        w.form.CmdChkClear_Click();
+        w.press("CmdChkClear");
         LoadedWindow::settle(state);
     }
-    if (!w.loaded(state) || w.form.MSFlexGrid1->textAt(w.form.RowCount, 0) != QStringLiteral("OFF"))
+    if (!w.loaded(state) || w.grid()->textAt(w.form.rowCount(), 0) != QStringLiteral("OFF"))
         state.SkipWithError("not every row was unchecked");
 }
 BENCHMARK(BM_ClearAll)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -100,15 +107,15 @@ BENCHMARK(BM_ClearAll)->Arg(10000)->Unit(benchmark::kMillisecond);
 static void BM_Export30(benchmark::State &state)
 {
     LoadedWindow w(int(state.range(0)));
-    ContactGrid *grid = w.form.MSFlexGrid1;
-    const int step = w.form.RowCount / 30;
-    for (int r = step; r <= w.form.RowCount; r += step) {
+    ContactGrid *grid = w.grid();
+    const int step = w.form.rowCount() / 30;
+    for (int r = step; r <= w.form.rowCount(); r += step) {
         grid->setRow(r);
         grid->setCol(0);
         grid->setText(QStringLiteral("ON"));
     }
     for (auto _ : state) {
-        w.form.CmdExport_Click();
+        w.press("CmdExport");
         LoadedWindow::settle(state);
     }
     if (!w.loaded(state) || w.last != QStringLiteral("30件のデータ出力が完了しました"))

@@ -5,6 +5,7 @@
 #include "editor/Form2.h"
 #include "shell/BasConst.h"
 #include "shell/RecordFile.h"
+#include "support/WindowControls.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,15 +27,13 @@ static void pressOnFirstContact(benchmark::State &state, Press press)
         state.PauseTiming();
         writeFileAtomically(PsLoadPass(), original);
         form.Pf_TextRead();
-        Pf_WorkClear();
-        form.Pf_WorkSet(1);
-        auto editor = std::make_unique<Form2>(WorkRecord, [&form] { return form.Pf_TextRead(); }, &form);
+        auto editor = std::make_unique<Form2>(form.contacts().front().record, [&form] { return form.Pf_TextRead(); }, &form);
         state.ResumeTiming();
 
         press(*editor);
 
         state.PauseTiming();
-        if (form.RowCount == 0 || fileExists(PsLoadBackPass()))
+        if (form.rowCount() == 0 || fileExists(PsLoadBackPass()))
             state.SkipWithError("the write didn't go through");
         editor.reset();
         state.ResumeTiming();
@@ -45,14 +44,15 @@ static void pressOnFirstContact(benchmark::State &state, Press press)
 static void BM_UpdateMovesFirstToLast(benchmark::State &state)
 {
     pressOnFirstContact(state, [](Form2 &editor) {
-        editor.TexSelData[ReadingField]->setText(QStringLiteral("ﾝﾝﾝ"));
-        editor.CmdUpdate2->click();
+        child<QLineEdit>(editor, QStringLiteral("TexSelData_%1").arg(ReadingField))->setText(QStringLiteral("ﾝﾝﾝ"));
+        child<QPushButton>(editor, QStringLiteral("CmdUpdate2"))->click();
     });
 }
 BENCHMARK(BM_UpdateMovesFirstToLast)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 static void BM_DeleteFirst(benchmark::State &state)
 {
-    pressOnFirstContact(state, [](Form2 &editor) { editor.CmdDelete2->click(); });
+    pressOnFirstContact(state,
+                        [](Form2 &editor) { child<QPushButton>(editor, QStringLiteral("CmdDelete2"))->click(); });
 }
 BENCHMARK(BM_DeleteFirst)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -5,8 +5,10 @@
 #include "shell/BasConst.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
+#include "support/WindowControls.h"
 
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <benchmark/benchmark.h>
 
 // The mean time of reading and decoding the list file, in nanoseconds.
@@ -43,6 +45,7 @@ static void BM_ImportHalfIntoHalf(benchmark::State &state)
     MessageBox::setHook([&message](const MessageBox::Shown &m) { message = m.text; });
     writeFileAtomically(PsLoadPass(), listedBytes);
     Form1 form;
+    QPushButton *import = child<QPushButton>(form, QStringLiteral("CmdImport"));
     qint64 importNs = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -51,13 +54,13 @@ static void BM_ImportHalfIntoHalf(benchmark::State &state)
         state.ResumeTiming();
         QElapsedTimer timer;
         timer.start();
-        form.CmdImport_Click();
+        import->click();
         importNs += timer.nsecsElapsed();
     }
     MessageBox::setHook(nullptr);
     const double floorNs = (floorBeforeNs + readFloorNs(10)) / 2;
 
-    if (form.RowCount != total || !message.isEmpty() || fileExists(PsImpPass()) || fileExists(PsLoadBackPass()))
+    if (form.rowCount() != total || !message.isEmpty() || fileExists(PsImpPass()) || fileExists(PsLoadBackPass()))
         state.SkipWithError("the import didn't run through");
     const double meanNs = double(importNs) / double(state.iterations());
     state.counters["floor_ms"] = floorNs / 1e6;

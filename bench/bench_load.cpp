@@ -28,7 +28,7 @@ static void BM_LoadListIntoGrid(benchmark::State &state)
         const bool failed = form.Pf_TextRead();
         benchmark::DoNotOptimize(failed);
     }
-    if (form.RowCount != state.range(0))
+    if (form.rowCount() != state.range(0))
         state.SkipWithError("the list didn't load whole");
 }
 BENCHMARK(BM_LoadListIntoGrid)->Arg(10000)->Unit(benchmark::kMillisecond);

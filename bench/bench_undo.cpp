@@ -6,6 +6,7 @@
 #include "shell/History.h"
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
+#include "support/WindowControls.h"
 
 #include <QAction>
 #include <benchmark/benchmark.h>
@@ -20,7 +21,7 @@ static void BM_UndoDelete(benchmark::State &state)
     const QByteArray original = readWholeFile(PsLoadPass());
     MessageBox::setHook([](const MessageBox::Shown &) {});
     Form1 form;
-    QAction *undo = form.findChild<QAction *>(QStringLiteral("ActUndo"));
+    QAction *undo = child<QAction>(form, QStringLiteral("ActUndo"));
     for (auto _ : state) {
         state.PauseTiming();
         writeFileAtomically(PsLoadPass(), original);

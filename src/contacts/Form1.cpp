@@ -39,25 +39,26 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tessaline"));
-    setAccessibleName(QStringLiteral("Tessaline"));
+    const Captions &caption = captions();
+    setWindowTitle(caption.windowTitle);
+    setAccessibleName(caption.windowTitle);
     setFixedSize(twips(12810), twips(9000));
     setFont(windowFont());
 
     MSFlexGrid1 = new ContactGrid(this);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
-    MSFlexGrid1->setAccessibleName(QStringLiteral("連絡先一覧"));
+    MSFlexGrid1->setAccessibleName(caption.MSFlexGrid1);
     MSFlexGrid1->setGeometry(twipsRect(150, 120, 12495, 7815));
 
-    CmdChkAll = makeButton(this, "CmdChkAll", QStringLiteral("全チェック"), twipsRect(240, 8250, 1035, 315), EnterPresses::FocusedButton);
-    CmdChkClear = makeButton(this, "CmdChkClear", QStringLiteral("全クリア"), twipsRect(240, 8580, 1035, 315), EnterPresses::FocusedButton);
-    ComMyData = makeButton(this, "ComMyData", QStringLiteral("本人画面"), twipsRect(1680, 8280, 1215, 615), EnterPresses::FocusedButton);
-    CmdImport = makeButton(this, "CmdImport", QStringLiteral("データ取込"), twipsRect(3630, 8280, 1215, 615), EnterPresses::FocusedButton);
-    CmdExport = makeButton(this, "CmdExport", QStringLiteral("データ出力"), twipsRect(4920, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdChkAll = makeButton(this, "CmdChkAll", caption.CmdChkAll, twipsRect(240, 8250, 1035, 315), EnterPresses::FocusedButton);
+    CmdChkClear = makeButton(this, "CmdChkClear", caption.CmdChkClear, twipsRect(240, 8580, 1035, 315), EnterPresses::FocusedButton);
+    ComMyData = makeButton(this, "ComMyData", caption.ComMyData, twipsRect(1680, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdImport = makeButton(this, "CmdImport", caption.CmdImport, twipsRect(3630, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdExport = makeButton(this, "CmdExport", caption.CmdExport, twipsRect(4920, 8280, 1215, 615), EnterPresses::FocusedButton);
 
     TextSearch = new QLineEdit(this);
     TextSearch->setObjectName(QStringLiteral("TextSearch"));
-    TextSearch->setAccessibleName(QStringLiteral("検索文字列"));
+    TextSearch->setAccessibleName(caption.TextSearch);
     // 345 twips high rather than 270: a Japanese font's line needs the room,
     // and it still ends above the field selector.
     TextSearch->setGeometry(twipsRect(7080, 8280, 1455, 345));
@@ -67,13 +68,13 @@ Form1::Form1(QWidget *parent)
     // column that wasn't chosen.
     ComSelect = new QComboBox(this);
     ComSelect->setObjectName(QStringLiteral("ComSelect"));
-    ComSelect->setAccessibleName(QStringLiteral("検索項目"));
+    ComSelect->setAccessibleName(caption.ComSelect);
     ComSelect->setEditable(false);
     ComSelect->setGeometry(twipsRect(7080, 8640, 1455, 300));
 
-    CmdSearch = makeButton(this, "CmdSearch", QStringLiteral("検索"), twipsRect(8640, 8280, 1215, 615), EnterPresses::FocusedButton);
-    CmdSelect = makeButton(this, "CmdSelect", QStringLiteral("更新画面"), twipsRect(9960, 8280, 1215, 615), EnterPresses::FocusedButton);
-    CmdExit = makeButton(this, "CmdExit", QStringLiteral("終了"), twipsRect(11250, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdSearch = makeButton(this, "CmdSearch", caption.CmdSearch, twipsRect(8640, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdSelect = makeButton(this, "CmdSelect", caption.CmdSelect, twipsRect(9960, 8280, 1215, 615), EnterPresses::FocusedButton);
+    CmdExit = makeButton(this, "CmdExit", caption.CmdExit, twipsRect(11250, 8280, 1215, 615), EnterPresses::FocusedButton);
 
     // Tab order: import, export, search text, field, search, editor, exit,
     // profile, check all, clear all, grid.
@@ -98,6 +99,12 @@ Form1::Form1(QWidget *parent)
     buildUndoAction();
     Form_Load();
     QTimer::singleShot(0, CmdImport, qOverload<>(&QWidget::setFocus));
+}
+
+const Form1::Captions &Form1::captions()
+{
+    static const Captions table;
+    return table;
 }
 
 void Form1::Form_Load()

@@ -26,14 +26,75 @@ class Form1 : public QWidget {
 public:
     explicit Form1(QWidget *parent = nullptr);
 
+    // Reads the contact list file into the grid again; true when that failed
+    // (it has been reported). The editor is given it as its reload.
+    bool Pf_TextRead();
+
+    // The contacts as the list shows them, for the features that read the
+    // whole list (type-ahead, print, export).
+    const ContactRows &contacts() const;
+    // The number of contacts the last read of the list file put in the grid.
+    int rowCount() const { return RowCount; }
+    // The search as it stands: the row of the last hit (0: none), the text
+    // the last search ran with (empty: the next one starts at row 1 again),
+    // and the grid column of the field chosen for the next one (0: none yet),
+    // which stays chosen when the selector is refilled.
+    int searchHitRow() const { return HitRow; }
+    const QString &lastSearchText() const { return SearchText; }
+    int chosenSearchColumn() const { return SearchCol; }
+
+    // vCard and CSV exchange (ファイル menu and dropped files).
+    // importContactFiles reads the files, shows the preview and merges what
+    // the user chose; exportContactsTo writes the checked contacts (every
+    // contact when none is checked) to path, replacing it atomically.
+    void importContactFiles(const QStringList &files);
+    bool exportContactsTo(const QString &path, ExportFormat format);
+
+    // Asks for the printer and returns false when the user cancelled. Qt's
+    // print dialog unless a hook is set (window tests set one that prints
+    // to a PDF); an empty hook brings the dialog back.
+    using PrintDialogHook = std::function<bool(QPrinter &printer, QWidget *parent)>;
+    static void setPrintDialogHook(PrintDialogHook hook);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    // Every caption of the window's buttons, menus and commands, and the
+    // names by which assistive technology reads its controls.
+    struct Captions {
+        QString windowTitle = QStringLiteral("Tessaline");
+        QString MSFlexGrid1 = QStringLiteral("連絡先一覧");
+        QString CmdChkAll = QStringLiteral("全チェック");
+        QString CmdChkClear = QStringLiteral("全クリア");
+        QString ComMyData = QStringLiteral("本人画面");
+        QString CmdImport = QStringLiteral("データ取込");
+        QString CmdExport = QStringLiteral("データ出力");
+        QString TextSearch = QStringLiteral("検索文字列");
+        QString ComSelect = QStringLiteral("検索項目");
+        QString CmdSearch = QStringLiteral("検索");
+        QString CmdSelect = QStringLiteral("更新画面");
+        QString CmdExit = QStringLiteral("終了");
+        QString FileMenu = QStringLiteral("ファイル(&F)");
+        QString EditMenu = QStringLiteral("編集(&E)");
+        QString ActImportFiles = QStringLiteral("vCard・CSV を取り込む…");
+        QString ActExportVCard = QStringLiteral("vCard で書き出す…");
+        QString ActExportCsv = QStringLiteral("CSV で書き出す…");
+        QString ActPrint = QStringLiteral("印刷…");
+        QString ActQuit = QStringLiteral("終了");
+        QString ActUndo = QStringLiteral("元に戻す");
+    };
+    static const Captions &captions();
+
     // Load and grid set-up.
     void Form_Load();
     void Pf_GridInit();
     void Pf_RowColor(bool highlight, int row);
     void Pf_CtlLock();
 
-    // The contact list file and the grid rows.
-    bool Pf_TextRead();
+    // The grid rows and the work record.
     bool Pf_GridSet(int row);
     bool Pf_WorkSet(int row);
 
@@ -56,20 +117,6 @@ public:
 
     void CmdExit_Click();
 
-    // The contacts as the list shows them, for the features that read the
-    // whole list (type-ahead, print, export).
-    const ContactRows &contacts() const;
-
-    // vCard and CSV exchange (ファイル menu and dropped files).
-    // importContactFiles reads the files, shows the preview and merges what
-    // the user chose; exportContactsTo writes the checked contacts (every
-    // contact when none is checked) to path, replacing it atomically.
-    void ImportFiles_Click();
-    void ExportVCard_Click();
-    void ExportCsv_Click();
-    void importContactFiles(const QStringList &files);
-    bool exportContactsTo(const QString &path, ExportFormat format);
-
     ContactGrid *MSFlexGrid1;
     QPushButton *CmdChkAll;
     QPushButton *CmdChkClear;
@@ -91,24 +138,15 @@ public:
     int LastSearchCol = 0;
     int HitRow = 0;
 
-protected:
     // The menu bar above the controls: ファイル and 編集. Features add their
     // actions to these menus.
     void buildMenuBar();
     QMenu *fileMenu_ = nullptr;
     QMenu *editMenu_ = nullptr;
 
-public:
     // Print (ファイル › 印刷…, Ctrl+P): the checked contacts, or all of them
     // when none is checked, through the print dialog (a printer or a PDF).
     void printList();
-    // Asks for the printer and returns false when the user cancelled. Qt's
-    // print dialog unless a hook is set (window tests set one that prints
-    // to a PDF); an empty hook brings the dialog back.
-    using PrintDialogHook = std::function<bool(QPrinter &printer, QWidget *parent)>;
-    static void setPrintDialogHook(PrintDialogHook hook);
-
-protected:
     void addPrintAction();
 
     // The last row that the row loops may visit: RowCount, or fewer when the
@@ -120,13 +158,12 @@ protected:
     void leaveCurrentRowAt(int lastRow);
     void setEveryCheck(bool checked);
 
-    void keyPressEvent(QKeyEvent *event) override;
-
     // vCard and CSV exchange: the ファイル menu's actions, dropped files.
+    void ImportFiles_Click();
+    void ExportVCard_Click();
+    void ExportCsv_Click();
     void addInterchangeActions(QMenu *menu);
     void askExportPath(ExportFormat preferred);
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
     // 編集 › 元に戻す (Form1Undo.cpp): enabled while the history holds a
     // change to undo; refreshed whenever the list is read.
     void buildUndoAction();

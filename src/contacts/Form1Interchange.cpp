@@ -98,10 +98,10 @@ void Form1::addInterchangeActions(QMenu *menu)
         connect(action, &QAction::triggered, this, slot, Qt::QueuedConnection);
         return action;
     };
-    add(QStringLiteral("vCard・CSV を取り込む…"), QStringLiteral("ActImportFiles"), &Form1::ImportFiles_Click)
+    add(captions().ActImportFiles, QStringLiteral("ActImportFiles"), &Form1::ImportFiles_Click)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    add(QStringLiteral("vCard で書き出す…"), QStringLiteral("ActExportVCard"), &Form1::ExportVCard_Click);
-    add(QStringLiteral("CSV で書き出す…"), QStringLiteral("ActExportCsv"), &Form1::ExportCsv_Click);
+    add(captions().ActExportVCard, QStringLiteral("ActExportVCard"), &Form1::ExportVCard_Click);
+    add(captions().ActExportCsv, QStringLiteral("ActExportCsv"), &Form1::ExportCsv_Click);
     setAcceptDrops(true);
 }
 

@@ -12,15 +12,15 @@ void Form1::buildMenuBar()
 {
     auto *bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("MenuBar"));
-    fileMenu_ = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    fileMenu_ = bar->addMenu(captions().FileMenu);
     fileMenu_->setObjectName(QStringLiteral("FileMenu"));
-    editMenu_ = bar->addMenu(QStringLiteral("編集(&E)"));
+    editMenu_ = bar->addMenu(captions().EditMenu);
     editMenu_->setObjectName(QStringLiteral("EditMenu"));
 
     addInterchangeActions(fileMenu_);
     fileMenu_->addSeparator();
 
-    QAction *quit = fileMenu_->addAction(QStringLiteral("終了"), this, &Form1::CmdExit_Click);
+    QAction *quit = fileMenu_->addAction(captions().ActQuit, this, &Form1::CmdExit_Click);
     quit->setObjectName(QStringLiteral("ActQuit"));
     addPrintAction();
 

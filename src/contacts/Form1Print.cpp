@@ -47,7 +47,7 @@ void Form1::addPrintAction()
     for (QAction *action : fileMenu_->actions())
         if (action->objectName() == QLatin1String("ActQuit"))
             quit = action;
-    auto *print = new QAction(QStringLiteral("印刷…"), fileMenu_);
+    auto *print = new QAction(captions().ActPrint, fileMenu_);
     print->setObjectName(QStringLiteral("ActPrint"));
     print->setShortcut(QKeySequence::Print);
     connect(print, &QAction::triggered, this, &Form1::printList);

@@ -17,7 +17,7 @@
 
 void Form1::buildUndoAction()
 {
-    undoAction_ = editMenu_->addAction(QStringLiteral("元に戻す"), this, &Form1::MnuUndo_Click);
+    undoAction_ = editMenu_->addAction(captions().ActUndo, this, &Form1::MnuUndo_Click);
     undoAction_->setObjectName(QStringLiteral("ActUndo"));
     undoAction_->setShortcut(QKeySequence::Undo);
     refreshUndoAction();

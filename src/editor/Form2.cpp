@@ -24,8 +24,9 @@ Form2::Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWi
     , reloadList_(std::move(reloadList))
 {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Tessaline"));
-    setAccessibleName(QStringLiteral("Tessaline"));
+    const Captions &caption = captions();
+    setWindowTitle(caption.windowTitle);
+    setAccessibleName(caption.windowTitle);
     setAttribute(Qt::WA_WindowPropagation); // the contact list window's font
     setFixedSize(twips(12270), twips(8625));
 
@@ -37,22 +38,22 @@ Form2::Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWi
         const int left = i < 10 ? 120 : 6120;
         const int top = 600 + 720 * (i % 10);
 
-        LblName[i] = new QLabel(fieldCaptions()[i], Frame1);
+        LblName[i] = new QLabel(caption.LblName[i], Frame1);
         LblName[i]->setObjectName(QStringLiteral("LblName_%1").arg(i));
         LblName[i]->setGeometry(twipsRect(left, top - 360, 5775, 255));
 
         TexSelData[i] = new QLineEdit(Frame1);
         TexSelData[i]->setObjectName(QStringLiteral("TexSelData_%1").arg(i));
-        TexSelData[i]->setAccessibleName(fieldCaptions()[i]);
+        TexSelData[i]->setAccessibleName(caption.LblName[i]);
         // 345 twips high rather than 270: a Japanese font's line needs the
         // room, and the box still ends above the next label.
         TexSelData[i]->setGeometry(twipsRect(left, top, 5775, 345));
         LblName[i]->setBuddy(TexSelData[i]);
     }
 
-    CmdUpdate2 = makeButton(this, "CmdUpdate2", QStringLiteral("更新"), twipsRect(8160, 7920, 1215, 495), EnterPresses::Nothing);
-    CmdDelete2 = makeButton(this, "CmdDelete2", QStringLiteral("削除"), twipsRect(9480, 7920, 1215, 495), EnterPresses::Nothing);
-    CmdExit_Click2 = makeButton(this, "CmdExit_Click2", QStringLiteral("戻る"), twipsRect(10800, 7920, 1215, 495), EnterPresses::Nothing);
+    CmdUpdate2 = makeButton(this, "CmdUpdate2", caption.CmdUpdate2, twipsRect(8160, 7920, 1215, 495), EnterPresses::Nothing);
+    CmdDelete2 = makeButton(this, "CmdDelete2", caption.CmdDelete2, twipsRect(9480, 7920, 1215, 495), EnterPresses::Nothing);
+    CmdExit_Click2 = makeButton(this, "CmdExit_Click2", caption.CmdExit_Click2, twipsRect(10800, 7920, 1215, 495), EnterPresses::Nothing);
 
     // Tab order: the left column downwards, the right column downwards, then
     // update, delete, back.
@@ -70,6 +71,12 @@ Form2::Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWi
     readingFill_ = new ReadingAutoFill(TexSelData[NameField], TexSelData[ReadingField],
                                        ReadingAutoFill::windowGuesser(), this);
     TexSelData[NameField]->setFocus();
+}
+
+const Form2::Captions &Form2::captions()
+{
+    static const Captions table;
+    return table;
 }
 
 void Form2::Form_Load(const ContactRecord &contact)

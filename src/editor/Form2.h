@@ -24,6 +24,20 @@ public:
     // returns true when that failed.
     Form2(const ContactRecord &contact, std::function<bool()> reloadList, QWidget *parent = nullptr);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // Every caption of the window: its title, the field labels and the buttons.
+    struct Captions {
+        QString windowTitle = QStringLiteral("Tessaline");
+        QStringList LblName = fieldCaptions();
+        QString CmdUpdate2 = QStringLiteral("更新");
+        QString CmdDelete2 = QStringLiteral("削除");
+        QString CmdExit_Click2 = QStringLiteral("戻る");
+    };
+    static const Captions &captions();
+
     void Form_Load(const ContactRecord &contact);
     void CmdUpdate2_Click();
     void CmdDelete2_Click();
@@ -41,10 +55,6 @@ public:
     // update and the delete find it.
     QString sFullName;
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     void refuse(int field, const QString &message);
     // askConsent, for a change refused until the user agrees: asks, and
     // returns the change to run then, or none.

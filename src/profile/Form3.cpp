@@ -52,8 +52,9 @@ Form3::Form3(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("Tessaline"));
-    setAccessibleName(QStringLiteral("Tessaline"));
+    const Captions &caption = captions();
+    setWindowTitle(caption.windowTitle);
+    setAccessibleName(caption.windowTitle);
     setFont(windowFont());
     setFixedSize(twips(kFormWidth), twips(kFormHeight));
 
@@ -61,28 +62,27 @@ Form3::Form3(QWidget *parent)
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twipsRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight));
 
-    const QStringList &captions = profileCaptions();
     for (int i = 0; i < ProfileFieldCount; ++i) {
         const int left = kColumnLeft[i / 8];
         const int top = kFirstRowTop + (i % 8) * kRowPitch;
 
-        auto *label = new QLabel(captions[i], Frame1);
+        auto *label = new QLabel(caption.LblName[i], Frame1);
         label->setObjectName(QStringLiteral("LblName_%1").arg(i));
         label->setGeometry(twipsRect(left, top, kBoxWidth, kLabelHeight));
         LblName.append(label);
 
         auto *box = new QLineEdit(Frame1);
         box->setObjectName(QStringLiteral("TexMyData_%1").arg(i));
-        box->setAccessibleName(captions[i]);
+        box->setAccessibleName(caption.LblName[i]);
         box->setGeometry(twipsRect(left, top + kLabelHeight, kBoxWidth, kBoxHeight));
         label->setBuddy(box);
         TexMyData.append(box);
     }
 
-    CmdImport3 = placeButton(this, "CmdImport3", QStringLiteral("取込"), 0);
-    CmdUpdate3 = placeButton(this, "CmdUpdate3", QStringLiteral("更新"), 1);
-    CmdDelete3 = placeButton(this, "CmdDelete3", QStringLiteral("削除"), 2);
-    CmdExit_Click3 = placeButton(this, "CmdExit_Click3", QStringLiteral("戻る"), 3);
+    CmdImport3 = placeButton(this, "CmdImport3", caption.CmdImport3, 0);
+    CmdUpdate3 = placeButton(this, "CmdUpdate3", caption.CmdUpdate3, 1);
+    CmdDelete3 = placeButton(this, "CmdDelete3", caption.CmdDelete3, 2);
+    CmdExit_Click3 = placeButton(this, "CmdExit_Click3", caption.CmdExit_Click3, 3);
 
     // Tab order: the boxes by field, then save, delete, back, and import last.
     QList<QWidget *> tabOrder(TexMyData.cbegin(), TexMyData.cend());
@@ -100,6 +100,12 @@ Form3::Form3(QWidget *parent)
     // After the load: the profile's own name and reading are where it starts.
     readingFill_ = new ReadingAutoFill(TexMyData[NameField], TexMyData[ReadingField], ReadingAutoFill::windowGuesser(), this);
     TexMyData[0]->setFocus();
+}
+
+const Form3::Captions &Form3::captions()
+{
+    static const Captions table;
+    return table;
 }
 
 void Form3::Form_Load()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "profile/Profile.h"
 #include "shell/ChangeTransaction.h"
 
 #include <QDialog>
@@ -20,6 +21,26 @@ class Form3 : public QDialog {
 public:
     explicit Form3(QWidget *parent = nullptr);
 
+    // Escape and the window's close box leave like "戻る".
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // Every caption of the window: its title, the field labels, the buttons
+    // and the undo command.
+    struct Captions {
+        QString windowTitle = QStringLiteral("Tessaline");
+        QStringList LblName = profileCaptions();
+        QString CmdImport3 = QStringLiteral("取込");
+        QString CmdUpdate3 = QStringLiteral("更新");
+        QString CmdDelete3 = QStringLiteral("削除");
+        QString CmdExit_Click3 = QStringLiteral("戻る");
+        QString ActMyUndo = QStringLiteral("元に戻す");
+    };
+    static const Captions &captions();
+
     void Form_Load();
     bool Pf_MyTextRead();
     void Pf_MyClear();
@@ -38,13 +59,6 @@ public:
     QPushButton *CmdDelete3;
     QPushButton *CmdExit_Click3;
 
-    // Escape and the window's close box leave like "戻る".
-    void reject() override;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     // 元に戻す (Form3Undo.cpp): Ctrl+Z and the context menu, enabled while
     // the history holds a profile change to undo.
     void buildUndoAction();

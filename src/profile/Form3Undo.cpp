@@ -16,7 +16,7 @@
 
 void Form3::buildUndoAction()
 {
-    undoAction_ = new QAction(QStringLiteral("元に戻す"), this);
+    undoAction_ = new QAction(captions().ActMyUndo, this);
     undoAction_->setObjectName(QStringLiteral("ActMyUndo"));
     undoAction_->setShortcut(QKeySequence::Undo);
     connect(undoAction_, &QAction::triggered, this, &Form3::MnuMyUndo_Click);

@@ -24,7 +24,7 @@ void TestForm1Checks::clickTogglesCheckCell()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(3));
-    ContactGrid *grid = form->MSFlexGrid1;
+    ContactGrid *grid = ::grid(*form);
     QVERIFY(!grid->cellBackColorAt(2, 0).isValid()); // the fixed column's own colour until toggled
 
     clickCell(*form, 2, 0);
@@ -58,8 +58,8 @@ void TestForm1Checks::clickOnDataCellLeavesMarks()
     clickCell(*form, 1, column);
     clickCell(*form, 3, column);
     QCOMPARE(checkTexts(*form), QStringList({"ON", "OFF", "OFF"}));
-    QCOMPARE(form->MSFlexGrid1->cellBackColorAt(1, 0), Palette::LightGreen);
-    QVERIFY(!form->MSFlexGrid1->cellBackColorAt(3, 0).isValid());
+    QCOMPARE(grid(*form)->cellBackColorAt(1, 0), Palette::LightGreen);
+    QVERIFY(!grid(*form)->cellBackColorAt(3, 0).isValid());
     QVERIFY(log.shown.isEmpty());
 }
 
@@ -69,11 +69,11 @@ void TestForm1Checks::emptyGridChangesNothing()
     MessageLog log;
     auto form = openForm(data, {});
     clickHeading(*form, 1);
-    form->CmdChkAll->click();
-    form->CmdChkClear->click();
-    QCOMPARE(form->MSFlexGrid1->rows(), 1);
-    QCOMPARE(form->MSFlexGrid1->textAt(0, 0), QStringLiteral("      "));
-    QCOMPARE(form->MSFlexGrid1->textAt(0, 1), QStringLiteral("氏名"));
+    button(*form, "CmdChkAll")->click();
+    button(*form, "CmdChkClear")->click();
+    QCOMPARE(grid(*form)->rows(), 1);
+    QCOMPARE(grid(*form)->textAt(0, 0), QStringLiteral("      "));
+    QCOMPARE(grid(*form)->textAt(0, 1), QStringLiteral("氏名"));
     QVERIFY(log.shown.isEmpty());
     QVERIFY(atRest(*form));
 }
@@ -83,17 +83,17 @@ void TestForm1Checks::checkAllThenClearAll()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(6));
-    ContactGrid *grid = form->MSFlexGrid1;
+    ContactGrid *grid = ::grid(*form);
     clickCell(*form, 2, 0);
     clickCell(*form, 5, 0);
 
-    form->CmdChkAll->click();
+    button(*form, "CmdChkAll")->click();
     QCOMPARE(checkTexts(*form), QStringList(6, CheckOn));
     for (int r = 1; r <= 6; ++r)
         QCOMPARE(grid->cellBackColorAt(r, 0), Palette::LightGreen);
     QVERIFY(atRest(*form));
 
-    form->CmdChkClear->click();
+    button(*form, "CmdChkClear")->click();
     QCOMPARE(checkTexts(*form), QStringList(6, CheckOff));
     for (int r = 1; r <= 6; ++r)
         QCOMPARE(grid->cellBackColorAt(r, 0), Palette::LightGrey);
@@ -106,15 +106,15 @@ void TestForm1Checks::buttonsKeepSearchHighlight()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(4));
-    form->TextSearch->setText(QStringLiteral("名前3"));
+    searchBox(*form)->setText(QStringLiteral("名前3"));
     chooseField(*form, QStringLiteral("氏名"));
-    form->CmdSearch->click();
-    QCOMPARE(form->HitRow, 3);
+    button(*form, "CmdSearch")->click();
+    QCOMPARE(form->searchHitRow(), 3);
 
-    form->CmdChkAll->click();
+    button(*form, "CmdChkAll")->click();
     QVERIFY(rowPainted(*form, 3, Palette::LightCyan));
     QVERIFY(rowPainted(*form, 1, Palette::BrightWhite));
-    form->CmdChkClear->click();
+    button(*form, "CmdChkClear")->click();
     QVERIFY(rowPainted(*form, 3, Palette::LightCyan));
     QVERIFY(rowPainted(*form, 2, Palette::BrightWhite));
 }
@@ -124,13 +124,13 @@ void TestForm1Checks::reloadUnchecksEveryRow()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(3));
-    form->CmdChkAll->click();
+    button(*form, "CmdChkAll")->click();
     QVERIFY(!form->Pf_TextRead());
     QCOMPARE(checkTexts(*form), QStringList(3, CheckOff));
-    QVERIFY(!form->MSFlexGrid1->cellBackColorAt(1, 0).isValid());
+    QVERIFY(!grid(*form)->cellBackColorAt(1, 0).isValid());
 }
 
-// After the grid is cut back without a reload, RowCount still counts rows
+// After the grid is cut back without a reload, the row count still counts rows
 // that are gone: nothing may reach for them.
 void TestForm1Checks::rowCountBeyondGrid_data()
 {
@@ -148,28 +148,29 @@ void TestForm1Checks::rowCountBeyondGrid()
     QFETCH(QString, searchMessage);
     ScratchData data;
     MessageLog log;
-    auto form = openForm(data, numberedContacts(gridRows));
-    form->Pf_GridInit();
-    form->MSFlexGrid1->setRows(gridRows + 1);
+    auto form = openForm(data, numberedContacts(rowCount));
+    // Cut back to blank rows, as an import that stopped early leaves it.
+    grid(*form)->setRows(1);
+    grid(*form)->setRows(gridRows + 1);
     for (int r = 1; r <= gridRows; ++r) {
-        form->MSFlexGrid1->setRow(r);
-        form->MSFlexGrid1->setCol(0);
-        form->MSFlexGrid1->setText(CheckOff);
+        grid(*form)->setRow(r);
+        grid(*form)->setCol(0);
+        grid(*form)->setText(CheckOff);
     }
-    form->RowCount = rowCount;
+    QCOMPARE(form->rowCount(), rowCount);
 
-    form->CmdChkAll->click();
+    button(*form, "CmdChkAll")->click();
     QCOMPARE(checkTexts(*form), QStringList(gridRows, CheckOn));
-    form->CmdChkClear->click();
+    button(*form, "CmdChkClear")->click();
     QCOMPARE(checkTexts(*form), QStringList(gridRows, CheckOff));
-    form->CmdExport->click();
-    form->TextSearch->setText(QStringLiteral("名前"));
+    button(*form, "CmdExport")->click();
+    searchBox(*form)->setText(QStringLiteral("名前"));
     chooseField(*form, QStringLiteral("氏名"));
-    form->CmdSearch->click();
+    button(*form, "CmdSearch")->click();
     QCOMPARE(log.texts(), QStringList({QStringLiteral("出力対照データが１件もありません"), searchMessage}));
-    QCOMPARE(form->MSFlexGrid1->rows(), gridRows + 1);
-    QCOMPARE(form->MSFlexGrid1->textAt(0, 0), QStringLiteral("      "));
-    QVERIFY(form->CmdExport->isEnabled()); // not locked
+    QCOMPARE(grid(*form)->rows(), gridRows + 1);
+    QCOMPARE(grid(*form)->textAt(0, 0), QStringLiteral("      "));
+    QVERIFY(button(*form, "CmdExport")->isEnabled()); // not locked
     QVERIFY(atRest(*form));
 }
 

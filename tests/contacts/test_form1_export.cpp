@@ -99,12 +99,12 @@ void TestForm1Export::exportsCheckedRowsInGridOrder()
         log.shown.append(m);
         restoredAtMessage = atRest(*form);
     });
-    form->CmdExport->click();
+    button(*form, "CmdExport")->click();
     QCOMPARE(log.texts(), QStringList({QStringLiteral("3件のデータ出力が完了しました")}));
     QVERIFY(restoredAtMessage);
     QCOMPARE(data.read(kExport), recordBytes({contacts[1], contacts[3], contacts[4]}));
     QCOMPARE(checkTexts(*form), QStringList({"OFF", "ON", "OFF", "ON", "ON", "OFF"}));
-    QCOMPARE(form->MSFlexGrid1->row(), 6); // the editor opens the last row next
+    QCOMPARE(grid(*form)->row(), 6); // the editor opens the last row next
     QVERIFY(atRest(*form));
 }
 
@@ -119,7 +119,7 @@ void TestForm1Export::blankFieldsWrittenAsOneBlank()
     sparse[19] = QStringLiteral("\u3000");
     auto form = openForm(data, {sparse});
     check(*form, {1});
-    form->CmdExport->click();
+    button(*form, "CmdExport")->click();
 
     QStringList expected(20, QStringLiteral(" "));
     expected[0] = sparse[0];
@@ -139,7 +139,7 @@ void TestForm1Export::thirtyRowsGiveSixHundredLines()
         rows << r << r + 1 << r + 3;
     check(*form, rows);
     QCOMPARE(rows.size(), 30);
-    form->CmdExport->click();
+    button(*form, "CmdExport")->click();
 
     QCOMPARE(log.texts(), QStringList({QStringLiteral("30件のデータ出力が完了しました")}));
     const QByteArray bytes = data.read(kExport);
@@ -173,7 +173,7 @@ void TestForm1Export::refusalLeavesEarlierFile()
     const QByteArray earlier = recordBytes({contact(QStringLiteral("まえ"), QStringLiteral("前回"), QStringLiteral("x"))});
     data.write(kExport, earlier);
     auto form = openForm(data, numberedContacts(rows));
-    form->CmdChkAll->click();
+    button(*form, "CmdChkAll")->click();
     for (int r = checked + 1; r <= rows; ++r)
         clickCell(*form, r, 0);
 
@@ -183,12 +183,12 @@ void TestForm1Export::refusalLeavesEarlierFile()
         log.shown.append(m);
         busyAtMessage = QApplication::overrideCursor() != nullptr;
     });
-    form->CmdExport->click();
+    button(*form, "CmdExport")->click();
     QCOMPARE(log.texts(), QStringList({message}));
     QVERIFY(busyAtMessage);
     QCOMPARE(data.read(kExport), earlier);
     QVERIFY(atRest(*form));
-    QVERIFY(form->CmdExport->isEnabled());
+    QVERIFY(button(*form, "CmdExport")->isEnabled());
 }
 
 void TestForm1Export::secondExportReplacesFirst()
@@ -198,10 +198,10 @@ void TestForm1Export::secondExportReplacesFirst()
     const QList<QStringList> contacts = numberedContacts(4);
     auto form = openForm(data, contacts);
     check(*form, {1, 2, 3});
-    form->CmdExport->click();
-    form->CmdChkClear->click();
+    button(*form, "CmdExport")->click();
+    button(*form, "CmdChkClear")->click();
     check(*form, {4});
-    form->CmdExport->click();
+    button(*form, "CmdExport")->click();
     QCOMPARE(log.texts(), QStringList({QStringLiteral("3件のデータ出力が完了しました"),
                                        QStringLiteral("1件のデータ出力が完了しました")}));
     QCOMPARE(data.read(kExport), recordBytes({contacts[3]}));
@@ -227,14 +227,14 @@ void TestForm1Export::failedWriteLeavesEarlierFile()
     const QByteArray earlier = recordBytes({contact(QStringLiteral("まえ"), QStringLiteral("前回"), QStringLiteral("x"))});
     data.write(kExport, earlier);
     auto form = openForm(data, numberedContacts(30));
-    form->CmdChkAll->click();
+    button(*form, "CmdChkAll")->click();
     const QStringList before = folderEntries(data);
     if (call < 0) {
         const FileSizeLimit limit(1000);
-        form->CmdExport->click();
+        button(*form, "CmdExport")->click();
     } else {
         const FailingCall failing(FileOps::Call(call), err);
-        form->CmdExport->click();
+        button(*form, "CmdExport")->click();
     }
     QCOMPARE(log.reportedRoutine(), QStringLiteral("CmdExport_Click"));
     QCOMPARE(log.shown.size(), 1);

@@ -63,14 +63,12 @@ void onPreview(Form1 &form, std::function<void(ImportPreviewDialog &)> action)
 
 QTableWidget *previewTable(ImportPreviewDialog &dialog)
 {
-    return dialog.findChild<QTableWidget *>(u"GridPreview"_qs);
+    return child<QTableWidget>(dialog, u"GridPreview"_qs);
 }
 
 void press(ImportPreviewDialog &dialog, const QString &button)
 {
-    QPushButton *b = dialog.findChild<QPushButton *>(button);
-    QVERIFY(b != nullptr);
-    QTest::mouseClick(b, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
 }
 
 QStringList listedNames(const ScratchData &data)
@@ -101,9 +99,9 @@ private slots:
                 statuses.append(table->item(r, 1)->text());
                 names.append(table->item(r, 2)->text());
             }
-            counts = dialog.findChild<QLabel *>(u"LabCounts"_qs)->text();
-            unstorable = dialog.findChild<QPlainTextEdit *>(u"TextUnstorable"_qs)->toPlainText();
-            leftOut = dialog.findChild<QLabel *>(u"LabLeftOut"_qs)->text();
+            counts = child<QLabel>(dialog, u"LabCounts"_qs)->text();
+            unstorable = child<QPlainTextEdit>(dialog, u"TextUnstorable"_qs)->toPlainText();
+            leftOut = child<QLabel>(dialog, u"LabLeftOut"_qs)->text();
             press(dialog, u"CmdImportCancel"_qs);
         });
         form->importContactFiles({data.path(u"in.vcf"_qs)});
@@ -175,8 +173,8 @@ private slots:
                 QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 12, cell.center().y()));
             }
             if (leaveOut)
-                QTest::mouseClick(dialog.findChild<QRadioButton *>(u"OptLeaveOut"_qs), Qt::LeftButton);
-            counts = dialog.findChild<QLabel *>(u"LabCounts"_qs)->text();
+                QTest::mouseClick(child<QRadioButton>(dialog, u"OptLeaveOut"_qs), Qt::LeftButton);
+            counts = child<QLabel>(dialog, u"LabCounts"_qs)->text();
             press(dialog, u"CmdImportOk"_qs);
         });
         form->importContactFiles({data.path(u"in.vcf"_qs)});
@@ -184,7 +182,7 @@ private slots:
         QVERIFY2(counts.endsWith(counted), qPrintable(counts));
         QStringList stored = listedNames(data);
         QCOMPARE(QSet<QString>(stored.cbegin(), stored.cend()), QSet<QString>(names.cbegin(), names.cend()));
-        QCOMPARE(form->RowCount, int(names.size()));
+        QCOMPARE(form->rowCount(), int(names.size()));
         QString note;
         for (const QStringList &r : readRecords(data.path(u"load.txt"_qs), FieldCount))
             if (r[NameField] == u"鈴木　一郎")

@@ -1,8 +1,6 @@
+#include "Form1Driver.h"
 #include "MessageLog.h"
-#include "ScratchData.h"
 
-#include "contacts/ContactGrid.h"
-#include "contacts/Form1.h"
 #include "shell/BasCommn.h"
 
 #include <QComboBox>
@@ -34,18 +32,18 @@ private slots:
         MessageLog log;
         Form1 form;
         QCOMPARE(log.texts(), QStringList());
-        QCOMPARE(form.MSFlexGrid1->rows(), 1);
-        QCOMPARE(form.MSFlexGrid1->cols(), 21);
-        QCOMPARE(form.RowCount, 0);
-        QCOMPARE(form.MSFlexGrid1->textAt(0, 0), QStringLiteral("      "));
-        QCOMPARE(form.MSFlexGrid1->textAt(0, 10), QStringLiteral("氏名ふりがな"));
-        QCOMPARE(form.MSFlexGrid1->textAt(0, 20), QStringLiteral("コメント"));
-        QCOMPARE(form.MSFlexGrid1->colWidthTwips(8), 8300);
-        QCOMPARE(form.ComSelect->count(), 11);
-        QCOMPARE(form.ComSelect->currentIndex(), -1);
-        QCOMPARE(form.ComSelect->itemText(5), QStringLiteral("アピール文"));
-        QVERIFY(form.TextSearch->text().isEmpty());
-        QCOMPARE(form.MSFlexGrid1->row(), 0);
+        QCOMPARE(grid(form)->rows(), 1);
+        QCOMPARE(grid(form)->cols(), 21);
+        QCOMPARE(form.rowCount(), 0);
+        QCOMPARE(grid(form)->textAt(0, 0), QStringLiteral("      "));
+        QCOMPARE(grid(form)->textAt(0, 10), QStringLiteral("氏名ふりがな"));
+        QCOMPARE(grid(form)->textAt(0, 20), QStringLiteral("コメント"));
+        QCOMPARE(grid(form)->colWidthTwips(8), 8300);
+        QCOMPARE(fieldSelector(form)->count(), 11);
+        QCOMPARE(fieldSelector(form)->currentIndex(), -1);
+        QCOMPARE(fieldSelector(form)->itemText(5), QStringLiteral("アピール文"));
+        QVERIFY(searchBox(form)->text().isEmpty());
+        QCOMPARE(grid(form)->row(), 0);
     }
 
     void recordsLoadInFileOrderUnchecked()
@@ -57,15 +55,15 @@ private slots:
         MessageLog log;
         Form1 form;
         QCOMPARE(log.texts(), QStringList());
-        QCOMPARE(form.RowCount, 2);
-        QCOMPARE(form.MSFlexGrid1->rows(), 3);
+        QCOMPARE(form.rowCount(), 2);
+        QCOMPARE(grid(form)->rows(), 3);
         for (int r = 1; r <= 2; ++r) {
-            QCOMPARE(form.MSFlexGrid1->textAt(r, 0), QStringLiteral("OFF"));
+            QCOMPARE(grid(form)->textAt(r, 0), QStringLiteral("OFF"));
             for (int c = 1; c <= 20; ++c)
-                QCOMPARE(form.MSFlexGrid1->textAt(r, c), records[r - 1][c - 1]);
+                QCOMPARE(grid(form)->textAt(r, c), records[r - 1][c - 1]);
         }
         // Right after the load the current row is the last data row.
-        QCOMPARE(form.MSFlexGrid1->row(), 2);
+        QCOMPARE(grid(form)->row(), 2);
     }
 
     void shortLastRecordKeepsRowsBeforeAndLocks()
@@ -78,10 +76,10 @@ private slots:
         Form1 form;
         QCOMPARE(log.reportedRoutine(), QStringLiteral("Pf_TextRead"));
         QVERIFY(log.texts().first().contains(QStringLiteral("(62 ")));
-        QCOMPARE(form.RowCount, 1);
-        QCOMPARE(form.MSFlexGrid1->textAt(1, 1), QStringLiteral("亜"));
-        QCOMPARE(usableControls(form), QList<QWidget *>{form.CmdExit});
-        QVERIFY(form.MSFlexGrid1->redraw());
+        QCOMPARE(form.rowCount(), 1);
+        QCOMPARE(grid(form)->textAt(1, 1), QStringLiteral("亜"));
+        QCOMPARE(usableControls(form), QList<QWidget *>{button(form, "CmdExit")});
+        QVERIFY(grid(form)->redraw());
     }
 
     void badInputIsReportedAndChangesNoFile_data()
@@ -102,9 +100,9 @@ private slots:
         Form1 form;
         QCOMPARE(log.reportedRoutine(), QStringLiteral("Pf_TextRead"));
         QVERIFY(log.texts().first().contains(QStringLiteral("(%1 ").arg(number)));
-        QCOMPARE(form.RowCount, 0);
+        QCOMPARE(form.rowCount(), 0);
         QCOMPARE(data.read(QStringLiteral("load.txt")), bytes);
-        QVERIFY(!form.CmdImport->isEnabled());
+        QVERIFY(!button(form, "CmdImport")->isEnabled());
     }
 
     void lineEndsOfEveryKindLoad()
@@ -118,8 +116,8 @@ private slots:
         MessageLog log;
         Form1 form;
         QCOMPARE(log.texts(), QStringList());
-        QCOMPARE(form.RowCount, 2);
-        QCOMPARE(form.MSFlexGrid1->textAt(2, 20), QStringLiteral("i19"));
+        QCOMPARE(form.rowCount(), 2);
+        QCOMPARE(grid(form)->textAt(2, 20), QStringLiteral("i19"));
     }
 
     void listDeletedWhileRunningEmptiesTheGrid()
@@ -131,8 +129,8 @@ private slots:
         QFile::remove(data.path(QStringLiteral("load.txt")));
         QVERIFY(form.Pf_TextRead());
         QCOMPARE(log.texts(), QStringList{QStringLiteral("該当の取込ファイルがありません")});
-        QCOMPARE(form.MSFlexGrid1->rows(), 1);
-        QCOMPARE(form.RowCount, 0);
+        QCOMPARE(grid(form)->rows(), 1);
+        QCOMPARE(form.rowCount(), 0);
         QVERIFY(!data.exists(QStringLiteral("load.txt")));
     }
 
@@ -144,32 +142,34 @@ private slots:
         data.write(QStringLiteral("load.txt"), recordBytes({record}));
         MessageLog log;
         Form1 form;
-        QCOMPARE(form.MSFlexGrid1->textAt(1, 2), QString()); // a blank line reads as empty
+        QCOMPARE(grid(form)->textAt(1, 2), QString()); // a blank line reads as empty
         Pf_WorkClear();
-        QVERIFY(!form.Pf_WorkSet(1));
+        grid(form)->setRow(1);
+        pressAndLeaveWhatOpens(form, QStringLiteral("CmdSelect")); // the editor opens on the work record
+        QCOMPARE(log.texts(), QStringList());
         QCOMPARE(WorkRecord[1], QStringLiteral(" "));
         QCOMPARE(WorkRecord[2], QStringLiteral(" "));
         QCOMPARE(WorkRecord[0], QStringLiteral(" 亜 "));
         QCOMPARE(WorkRecord[9], QStringLiteral("あ"));
     }
 
-    void rowColorPaintsDataCellsOnly()
+    // A search hit is painted light cyan in its data cells; the next search
+    // paints it white again.
+    void hitRowColourPaintsDataCellsOnly()
     {
         ScratchData data;
         data.write(QStringLiteral("load.txt"), recordBytes({contact(QStringLiteral("あ"), QStringLiteral("亜"))}));
         MessageLog log;
         Form1 form;
-        form.Pf_RowColor(true, 1);
+        search(form, QStringLiteral("亜"), QStringLiteral("氏名"));
+        QCOMPARE(form.searchHitRow(), 1);
         for (int c = 1; c <= 20; ++c)
-            QCOMPARE(form.MSFlexGrid1->cellBackColorAt(1, c), QColor(0, 255, 255));
-        QVERIFY(!form.MSFlexGrid1->cellBackColorAt(1, 0).isValid());
-        QCOMPARE(form.MSFlexGrid1->row(), 1);
-        QCOMPARE(form.MSFlexGrid1->col(), 20);
-        form.Pf_RowColor(false, 1);
-        QCOMPARE(form.MSFlexGrid1->cellBackColorAt(1, 7), QColor(255, 255, 255));
-        // A row the grid doesn't have is skipped without a report.
-        form.Pf_RowColor(true, 5);
-        QCOMPARE(log.texts(), QStringList());
+            QCOMPARE(grid(form)->cellBackColorAt(1, c), QColor(0, 255, 255));
+        QVERIFY(!grid(form)->cellBackColorAt(1, 0).isValid());
+        QCOMPARE(grid(form)->row(), 1);
+        search(form, QStringLiteral("該当なし"));
+        QCOMPARE(grid(form)->cellBackColorAt(1, 7), QColor(255, 255, 255));
+        QCOMPARE(log.texts(), QStringList{QStringLiteral("検索結果は0件です")});
     }
 
     void searchBoxSelectsItsWholeTextOnFocus()
@@ -179,10 +179,10 @@ private slots:
         Form1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.TextSearch->setText(QStringLiteral("山田 太郎"));
-        form.CmdImport->setFocus();
-        form.TextSearch->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(form.TextSearch->selectedText(), QStringLiteral("山田 太郎"));
+        searchBox(form)->setText(QStringLiteral("山田 太郎"));
+        button(form, "CmdImport")->setFocus();
+        searchBox(form)->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(searchBox(form)->selectedText(), QStringLiteral("山田 太郎"));
     }
 
     void exitClosesTheWindow()
@@ -191,7 +191,7 @@ private slots:
         data.write(QStringLiteral("load.txt"), {});
         Form1 form;
         form.show();
-        form.CmdExit->click();
+        button(form, "CmdExit")->click();
         QVERIFY(!form.isVisible());
     }
 };

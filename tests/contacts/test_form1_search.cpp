@@ -15,18 +15,10 @@ QStringList person(const QString &name, const QString &tel1 = QString(), const Q
     return record;
 }
 
-void search(Form1 &form, const QString &text, const QString &field = QString())
-{
-    form.TextSearch->setText(text);
-    if (!field.isEmpty())
-        chooseField(form, field);
-    form.CmdSearch->click();
-}
-
 QList<int> cyanRows(const Form1 &form)
 {
     QList<int> rows;
-    for (int r = 1; r < form.MSFlexGrid1->rows(); ++r)
+    for (int r = 1; r < grid(form)->rows(); ++r)
         if (rowPainted(form, r, Palette::LightCyan))
             rows.append(r);
     return rows;
@@ -34,7 +26,7 @@ QList<int> cyanRows(const Form1 &form)
 
 bool allWhite(const Form1 &form)
 {
-    for (int r = 1; r < form.MSFlexGrid1->rows(); ++r)
+    for (int r = 1; r < grid(form)->rows(); ++r)
         if (!rowPainted(form, r, Palette::BrightWhite))
             return false;
     return true;
@@ -87,16 +79,17 @@ void TestForm1Search::choosingFieldSetsSearchCol()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(2));
-    QCOMPARE(form->SearchCol, 0);
-    QCOMPARE(form->ComSelect->currentIndex(), -1);
+    QCOMPARE(form->chosenSearchColumn(), 0);
+    QCOMPARE(fieldSelector(*form)->currentIndex(), -1);
     chooseField(*form, QStringLiteral("イベント"));
-    QCOMPARE(form->SearchCol, 17);
+    QCOMPARE(form->chosenSearchColumn(), 17);
     chooseField(*form, QStringLiteral("MAIL1"));
-    QCOMPARE(form->SearchCol, 3);
-    // Refilling the selector (as the import does) chooses nothing.
-    form->Pf_GridInit();
-    QCOMPARE(form->SearchCol, 3);
-    QCOMPARE(form->ComSelect->currentText(), QString());
+    QCOMPARE(form->chosenSearchColumn(), 3);
+    // Refilling the selector (as the import does, here with nothing to
+    // import) chooses nothing.
+    button(*form, "CmdImport")->click();
+    QCOMPARE(form->chosenSearchColumn(), 3);
+    QCOMPARE(fieldSelector(*form)->currentText(), QString());
 }
 
 void TestForm1Search::refusals_data()
@@ -124,12 +117,12 @@ void TestForm1Search::refusals()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(rows));
-    form->CmdExport->setFocus();
+    button(*form, "CmdExport")->setFocus();
     search(*form, text, field);
     QCOMPARE(log.texts(), QStringList({message}));
     if (!focus.isEmpty())
         QCOMPARE(QApplication::focusWidget()->objectName(), focus);
-    QCOMPARE(form->HitRow, 0);
+    QCOMPARE(form->searchHitRow(), 0);
     QVERIFY(atRest(*form));
 }
 
@@ -158,7 +151,7 @@ void TestForm1Search::matchTest()
     MessageLog log;
     auto form = openForm(data, {person(QStringLiteral("他人")), person(cell)});
     search(*form, sought, QStringLiteral("氏名"));
-    QCOMPARE(form->HitRow, found ? 2 : 0);
+    QCOMPARE(form->searchHitRow(), found ? 2 : 0);
     QCOMPARE(log.texts().isEmpty(), found);
 }
 
@@ -169,19 +162,19 @@ void TestForm1Search::threeHitsThenNothing()
     auto form = openForm(data, {person("佐藤"), person("山田 一"), person("鈴木"), person("山田 二"),
                                 person("山田 三"), person("田中")});
     search(*form, QStringLiteral("山田"), QStringLiteral("氏名"));
-    QCOMPARE(form->HitRow, 2);
+    QCOMPARE(form->searchHitRow(), 2);
     QCOMPARE(cyanRows(*form), QList<int>({2}));
-    form->CmdSearch->click();
-    QCOMPARE(form->HitRow, 4);
+    button(*form, "CmdSearch")->click();
+    QCOMPARE(form->searchHitRow(), 4);
     QCOMPARE(cyanRows(*form), QList<int>({2, 4}));
-    form->CmdSearch->click();
-    QCOMPARE(form->HitRow, 5);
+    button(*form, "CmdSearch")->click();
+    QCOMPARE(form->searchHitRow(), 5);
     QCOMPARE(cyanRows(*form), QList<int>({2, 4, 5}));
-    form->CmdSearch->click(); // no wrap-around, no message
-    QCOMPARE(form->HitRow, 5);
+    button(*form, "CmdSearch")->click(); // no wrap-around, no message
+    QCOMPARE(form->searchHitRow(), 5);
     QCOMPARE(cyanRows(*form), QList<int>({2, 4, 5}));
-    form->CmdSearch->click();
-    QCOMPARE(form->HitRow, 5);
+    button(*form, "CmdSearch")->click();
+    QCOMPARE(form->searchHitRow(), 5);
     QVERIFY(log.shown.isEmpty());
     QVERIFY(atRest(*form));
 }
@@ -215,15 +208,17 @@ void TestForm1Search::restartOrContinue()
     auto form = openForm(data, {person("山田太郎", "03-0000"), person("山田 花子", "03-1111"),
                                 person("佐藤", "03-2222"), person("山田 三郎", "03-3333")});
     search(*form, QStringLiteral("山田"), QStringLiteral("氏名"));
-    form->CmdSearch->click();
-    QCOMPARE(form->HitRow, 2);
+    button(*form, "CmdSearch")->click();
+    QCOMPARE(form->searchHitRow(), 2);
 
     for (const QString &field : fields)
         chooseField(*form, field);
-    if (resetSearchText)
-        form->SearchText.clear();
+    if (resetSearchText) { // as opening the profile window does
+        data.write(QStringLiteral("myload.txt"), {});
+        pressAndLeaveWhatOpens(*form, QStringLiteral("ComMyData"));
+    }
     search(*form, text);
-    QCOMPARE(form->HitRow, hit);
+    QCOMPARE(form->searchHitRow(), hit);
     QCOMPARE(cyanRows(*form), cyan);
     QVERIFY(log.shown.isEmpty());
 }
@@ -238,8 +233,8 @@ void TestForm1Search::noHitPaintsWhite()
     search(*form, QStringLiteral("該当なし"));
     QVERIFY(allWhite(*form));
     QCOMPARE(log.texts(), QStringList({QStringLiteral("検索結果は0件です")}));
-    QCOMPARE(QApplication::focusWidget(), form->TextSearch);
-    QCOMPARE(form->SearchText, QStringLiteral("該当なし"));
+    QCOMPARE(QApplication::focusWidget(), searchBox(*form));
+    QCOMPARE(form->lastSearchText(), QStringLiteral("該当なし"));
 }
 
 void TestForm1Search::checkedRowTurnsWhiteKeepsMark()
@@ -254,7 +249,7 @@ void TestForm1Search::checkedRowTurnsWhiteKeepsMark()
     search(*form, QStringLiteral("名前3"));
     QVERIFY(rowPainted(*form, 2, Palette::BrightWhite));
     QCOMPARE(checkTexts(*form), QStringList({"OFF", "ON", "OFF"}));
-    QCOMPARE(form->MSFlexGrid1->cellBackColorAt(2, 0), Palette::LightGreen);
+    QCOMPARE(grid(*form)->cellBackColorAt(2, 0), Palette::LightGreen);
 }
 
 void TestForm1Search::hitScrolledToTopAndFocused()
@@ -262,10 +257,10 @@ void TestForm1Search::hitScrolledToTopAndFocused()
     ScratchData data;
     MessageLog log;
     auto form = openForm(data, numberedContacts(100));
-    form->CmdExport->setFocus();
+    button(*form, "CmdExport")->setFocus();
     search(*form, QStringLiteral("名前40"), QStringLiteral("氏名"));
-    ContactGrid *grid = form->MSFlexGrid1;
-    QCOMPARE(form->HitRow, 40);
+    ContactGrid *grid = ::grid(*form);
+    QCOMPARE(form->searchHitRow(), 40);
     QCOMPARE(grid->topRow(), 40);
     QCOMPARE(QApplication::focusWidget(), grid);
     QCOMPARE(grid->row(), 40);
@@ -274,7 +269,7 @@ void TestForm1Search::hitScrolledToTopAndFocused()
     QCOMPARE(grid->currentIndex().column(), 0);
 
     search(*form, QStringLiteral("名前3"), QStringLiteral("氏名"));
-    QCOMPARE(form->HitRow, 3);
+    QCOMPARE(form->searchHitRow(), 3);
     QCOMPARE(grid->topRow(), 3);
 }
 
@@ -284,9 +279,9 @@ void TestForm1Search::searchTextKeptUntrimmed()
     MessageLog log;
     auto form = openForm(data, {person("甲", "0120"), person("乙", "0120")});
     search(*form, QStringLiteral(" 0120 "), QStringLiteral("TEL1"));
-    QCOMPARE(form->SearchText, QStringLiteral(" 0120 "));
-    QCOMPARE(form->LastSearchCol, 2);
-    QCOMPARE(form->HitRow, 1);
+    QCOMPARE(form->lastSearchText(), QStringLiteral(" 0120 "));
+    QCOMPARE(grid(*form)->col(), 2); // the column of the field it ran on
+    QCOMPARE(form->searchHitRow(), 1);
 }
 
 QTEST_MAIN(TestForm1Search)

@@ -28,11 +28,6 @@ QList<QStringList> longList()
     return records;
 }
 
-ContactGrid *gridOf(Form1 &form)
-{
-    return form.findChild<ContactGrid *>(u"MSFlexGrid1"_qs);
-}
-
 // Keys: "k:TEXT" typed on the keyboard, "c:TEXT" committed by the input
 // method, "w" a pause longer than a second, "d" the down arrow.
 void typeInto(ContactGrid *grid, const QStringList &keys)
@@ -90,7 +85,7 @@ private slots:
         ScratchData data;
         MessageLog log;
         auto form = openForm(data, longList());
-        ContactGrid *grid = gridOf(*form);
+        ContactGrid *grid = ::grid(*form);
         clickCell(*form, 2, 0); // a check mark, which type-ahead leaves alone
         clickCell(*form, 1, 1);
         const ContactRows before = grid->contacts();
@@ -112,7 +107,7 @@ private slots:
     {
         ScratchData data;
         auto form = openForm(data, readingOrdered());
-        ContactGrid *grid = gridOf(*form);
+        ContactGrid *grid = ::grid(*form);
         grid->setFocus();
         QTest::sendKeyEvent(QTest::Click, grid, Qt::Key_unknown, u"や"_qs, Qt::NoModifier);
         QTest::keyClick(grid, Qt::Key_Tab);
@@ -163,12 +158,12 @@ private slots:
             return false;
         });
         auto form = openForm(data, readingOrdered());
-        form->findChild<QAction *>(u"ActPrint"_qs)->trigger();
+        child<QAction>(*form, u"ActPrint"_qs)->trigger();
         Form1::setPrintDialogHook({});
         QVERIFY(log.shown.isEmpty());
         // An empty list has nothing to print and says so.
         auto empty = openForm(data, {});
-        empty->findChild<QAction *>(u"ActPrint"_qs)->trigger();
+        child<QAction>(*empty, u"ActPrint"_qs)->trigger();
         QCOMPARE(log.texts(), QStringList{u"印刷できるデータがありません"_qs});
     }
 };

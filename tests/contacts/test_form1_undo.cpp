@@ -3,9 +3,8 @@
 // while there is nothing to undo. (The walk back through every kind of
 // change is tests/shell/test_history.cpp.)
 
-#include "contacts/Form1.h"
+#include "Form1Driver.h"
 #include "support/MessageLog.h"
-#include "support/ScratchData.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -23,21 +22,21 @@ private slots:
         Form1 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *undo = form.findChild<QAction *>(QStringLiteral("ActUndo"));
-        QVERIFY(undo && !undo->isEnabled());
+        auto *undo = child<QAction>(form, QStringLiteral("ActUndo"));
+        QVERIFY(!undo->isEnabled());
 
         data.write(QStringLiteral("getData"), recordBytes({contact(QStringLiteral("うえだ"), QStringLiteral("上田"))}));
-        form.CmdImport->click();
-        QCOMPARE(form.RowCount, 2);
+        button(form, "CmdImport")->click();
+        QCOMPARE(form.rowCount(), 2);
         QVERIFY(undo->isEnabled());
 
         QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(log.texts(), QStringList{"データ取込を元に戻しました"});
         QCOMPARE(data.read(QStringLiteral("load.txt")), before);
-        QCOMPARE(form.RowCount, 1);
+        QCOMPARE(form.rowCount(), 1);
         QVERIFY(!undo->isEnabled());
         QVERIFY(!data.exists(QStringLiteral("cp_load.txt")));
-        QVERIFY(form.CmdImport->isEnabled());
+        QVERIFY(button(form, "CmdImport")->isEnabled());
     }
 };
 

@@ -1,11 +1,10 @@
-#include "contacts/ContactGrid.h"
+#include "Form1Driver.h"
+
 #include "contacts/ContactRecord.h"
-#include "contacts/Form1.h"
 #include "shell/FileOps.h"
 #include "shell/RecordFile.h"
 #include "support/FileSizeLimit.h"
 #include "support/MessageLog.h"
-#include "support/ScratchData.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -61,10 +60,10 @@ Records numbered(int from, int count, int step, const QString &tag)
 Records gridRecords(const Form1 &form)
 {
     Records records;
-    for (int r = 1; r < form.MSFlexGrid1->rows(); ++r) {
+    for (int r = 1; r < grid(form)->rows(); ++r) {
         ContactRecord record;
         for (int c = 1; c <= FieldCount; ++c)
-            record.append(form.MSFlexGrid1->textAt(r, c));
+            record.append(grid(form)->textAt(r, c));
         records.append(record);
     }
     return records;
@@ -72,15 +71,10 @@ Records gridRecords(const Form1 &form)
 
 bool everyRowUnchecked(const Form1 &form)
 {
-    for (int r = 1; r < form.MSFlexGrid1->rows(); ++r)
-        if (form.MSFlexGrid1->textAt(r, 0) != QStringLiteral("OFF"))
+    for (int r = 1; r < grid(form)->rows(); ++r)
+        if (grid(form)->textAt(r, 0) != QStringLiteral("OFF"))
             return false;
     return true;
-}
-
-bool isLocked(const Form1 &form)
-{
-    return !form.CmdImport->isEnabled() && !form.MSFlexGrid1->isEnabled() && form.CmdExit->isEnabled();
 }
 
 // The one error report shown names the routine and the error number.
@@ -128,23 +122,23 @@ private slots:
         MessageLog log;
         Form1 form;
         data.write(kReceived, recordBytes(received));
-        form.SearchText = QStringLiteral("山田");
-        form.TextSearch->setText(QStringLiteral("山田"));
-        form.MSFlexGrid1->setRow(2);
-        form.MSFlexGrid1->setCol(0);
-        form.MSFlexGrid1->setText(QStringLiteral("ON"));
+        search(form, QStringLiteral("山田"), QStringLiteral("氏名"));
+        QCOMPARE(form.lastSearchText(), QStringLiteral("山田"));
+        grid(form)->setRow(2);
+        grid(form)->setCol(0);
+        grid(form)->setText(QStringLiteral("ON"));
 
-        form.CmdImport->click();
+        button(form, "CmdImport")->click();
 
         QCOMPARE(log.texts(), QStringList());
         QCOMPARE(data.read(kList), recordBytes(merged));
         QCOMPARE(filesIn(data), QStringList{kList});
         QCOMPARE(gridRecords(form), merged);
-        QCOMPARE(form.RowCount, 3);
+        QCOMPARE(form.rowCount(), 3);
         QVERIFY(everyRowUnchecked(form));
-        QVERIFY(form.SearchText.isEmpty());
-        QVERIFY(form.TextSearch->text().isEmpty());
-        QVERIFY(form.CmdImport->isEnabled());
+        QVERIFY(form.lastSearchText().isEmpty());
+        QVERIFY(searchBox(form)->text().isEmpty());
+        QVERIFY(button(form, "CmdImport")->isEnabled());
     }
 
     // What the import does with the received file as it finds it, and with a
@@ -191,7 +185,7 @@ private slots:
         data.write(kList, listBytes);
         data.write(kReceived, receivedBytes);
 
-        form.CmdImport_Click();
+        button(form, "CmdImport")->click();
 
         if (error == 0) {
             QCOMPARE(log.texts(), QStringList());
@@ -203,7 +197,7 @@ private slots:
             QCOMPARE(data.read(kList), listBytes);
             QCOMPARE(data.read(kBackup), listBytes);
             QCOMPARE(data.read(kReceived), receivedBytes);
-            QCOMPARE(form.MSFlexGrid1->rows(), 1);
+            QCOMPARE(grid(form)->rows(), 1);
             QVERIFY(isLocked(form));
         }
     }
@@ -235,19 +229,19 @@ private slots:
         MessageLog log;
         Form1 form;
 
-        form.CmdImport_Click();
+        button(form, "CmdImport")->click();
 
-        QVERIFY(form.CmdImport->isEnabled());
+        QVERIFY(button(form, "CmdImport")->isEnabled());
         if (refused) {
             QCOMPARE(log.texts(), QStringList{kTooMany});
             QCOMPARE(data.read(kList), recordBytes(listed));
             QCOMPARE(filesIn(data), (QStringList{kReceived, kList})); // kept for a later attempt
             QCOMPARE(data.read(kReceived), recordBytes(received));
-            QCOMPARE(form.RowCount, int(listed.size()));
+            QCOMPARE(form.rowCount(), int(listed.size()));
         } else {
             QCOMPARE(log.texts(), QStringList());
             QCOMPARE(filesIn(data), QStringList{kList});
-            QCOMPARE(form.RowCount, int(listed.size() + received.size()));
+            QCOMPARE(form.rowCount(), int(listed.size() + received.size()));
             Records all = listed + received;
             std::sort(all.begin(), all.end(), [](const ContactRecord &a, const ContactRecord &b) {
                 return a[ReadingField] < b[ReadingField];
@@ -263,16 +257,16 @@ private slots:
         data.write(kList, list);
         MessageLog log;
         Form1 form;
-        form.MSFlexGrid1->setRows(1); // the reload must bring the rows back
+        grid(form)->setRows(1); // the reload must bring the rows back
 
-        form.CmdImport_Click();
+        button(form, "CmdImport")->click();
 
         QCOMPARE(log.texts(), QStringList{QStringLiteral("該当の取込ファイルがありません(PsImpPass)")});
         QCOMPARE(data.read(kList), list);
         QCOMPARE(data.read(kBackup), list);
-        QCOMPARE(form.RowCount, 2);
-        QCOMPARE(form.MSFlexGrid1->rows(), 3);
-        QVERIFY(form.CmdImport->isEnabled());
+        QCOMPARE(form.rowCount(), 2);
+        QCOMPARE(grid(form)->rows(), 3);
+        QVERIFY(button(form, "CmdImport")->isEnabled());
     }
 
     void listFileMissing()
@@ -285,7 +279,7 @@ private slots:
         const QByteArray received = recordBytes({contact("あ", "a", "R1")});
         data.write(kReceived, received);
 
-        form.CmdImport_Click();
+        button(form, "CmdImport")->click();
 
         QVERIFY2(reported(log, QStringLiteral("CmdImport_Click"), 53), qPrintable(log.texts().join('\n')));
         QCOMPARE(filesIn(data), QStringList{kReceived});
@@ -306,14 +300,14 @@ private slots:
         Form1 form;
         {
             const FileSizeLimit limit(rlim_t(list.size()) + 10);
-            form.CmdImport_Click();
+            button(form, "CmdImport")->click();
         }
         QVERIFY2(reported(log, QStringLiteral("Pf_GuWork_Set"), 61), qPrintable(log.texts().join('\n')));
         QCOMPARE(data.read(kList), list);
         QCOMPARE(data.read(kBackup), list);
         QCOMPARE(data.read(kReceived), received);
         QCOMPARE(filesIn(data), (QStringList{kBackup, kReceived, kList})); // no temporary file left
-        QCOMPARE(form.MSFlexGrid1->rows(), 1);
+        QCOMPARE(grid(form)->rows(), 1);
         QVERIFY(isLocked(form));
     }
 
@@ -330,14 +324,14 @@ private slots:
         Form1 form;
         renamedOntoList = false;
         FileOps::setHook(failReloadAfterRewrite);
-        form.CmdImport_Click();
+        button(form, "CmdImport")->click();
         FileOps::setHook(nullptr);
 
         QVERIFY2(reported(log, QStringLiteral("Pf_TextRead"), 57), qPrintable(log.texts().join('\n')));
         QCOMPARE(data.read(kList), recordBytes({listed[0], received[0], listed[1], received[1]}));
         QCOMPARE(data.read(kBackup), recordBytes(listed));
         QCOMPARE(data.read(kReceived), recordBytes(received));
-        QCOMPARE(form.MSFlexGrid1->rows(), 1);
+        QCOMPARE(grid(form)->rows(), 1);
         QVERIFY(isLocked(form));
     }
 
@@ -369,12 +363,12 @@ private slots:
         resetPeakMemory();
         const qint64 before = peakMemoryMB();
 
-        form.CmdImport_Click();
+        button(form, "CmdImport")->click();
 
         QVERIFY2(peakMemoryMB() - before < 16, qPrintable(QString::number(peakMemoryMB() - before)));
         QCOMPARE(log.texts(), QStringList{receivedFileTooLargeMessage()});
-        QCOMPARE(form.RowCount, 2);
-        QVERIFY(form.CmdImport->isEnabled());
+        QCOMPARE(form.rowCount(), 2);
+        QVERIFY(button(form, "CmdImport")->isEnabled());
         QCOMPARE(data.read(kList), list);
         QCOMPARE(QFileInfo(data.path(kReceived)).size(), size);
         QVERIFY(!data.exists(kBackup));

@@ -12,6 +12,7 @@
 #include "shell/Desktop.h"
 #include "shell/frmSplash.h"
 #include "support/ScratchData.h"
+#include "support/WindowControls.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -54,13 +55,4 @@ inline std::unique_ptr<QWidget> openWindow(const QString &name, const ScratchDat
     // The windows place their first focus and selection from the event loop.
     QCoreApplication::processEvents();
     return window;
-}
-
-template <typename T>
-T *childNamed(QWidget *window, const QString &name)
-{
-    T *child = window->findChild<T *>(name);
-    if (!child)
-        qFatal("no control named %s", qPrintable(name));
-    return child;
 }

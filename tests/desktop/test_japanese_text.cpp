@@ -93,7 +93,7 @@ private slots:
         ScratchData data;
         MessageLog log;
         auto form = openWindow(window, data);
-        auto *edit = childNamed<QLineEdit>(form.get(), box);
+        auto *edit = child<QLineEdit>(*form, box);
         QVERIFY(edit->isEnabled());
 
         edit->setFocus(Qt::TabFocusReason);
@@ -144,7 +144,7 @@ private slots:
         ScratchData data;
         MessageLog log;
         auto form = openWindow(QStringLiteral("Form2"), data);
-        QLineEdit *edit = qobject_cast<Form2 *>(form.get())->TexSelData[NameField];
+        auto *edit = child<QLineEdit>(*form, QStringLiteral("TexSelData_%1").arg(NameField));
         edit->setText(before);
         edit->deselect();
         edit->end(false);

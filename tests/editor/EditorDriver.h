@@ -1,14 +1,13 @@
 #pragma once
 
 // Opens the contact editor the way the list window does: the list loaded from
-// load.txt, a grid row copied into WorkRecord, the editor created over the
+// load.txt, a grid row selected, the editor created on its contact over the
 // list window with the window's reload.
 
 #include "MessageLog.h"
 #include "ScratchData.h"
 
-#include "contacts/ContactGrid.h"
-#include "contacts/Form1.h"
+#include "contacts/Form1Driver.h"
 #include "editor/Form2.h"
 #include "shell/RecordFile.h"
 
@@ -33,11 +32,9 @@ struct EditorSession {
         original = recordBytes(records);
         data.write(QStringLiteral("load.txt"), original);
         list = std::make_unique<Form1>();
-        list->MSFlexGrid1->setRow(row);
-        Pf_WorkClear();
-        list->Pf_WorkSet(row);
+        grid(*list)->setRow(row);
         editor = std::make_unique<Form2>(
-            WorkRecord,
+            list->contacts()[std::size_t(row - 1)].record,
             [this] {
                 const bool failed = list->Pf_TextRead();
                 return failed || reloadFails;
@@ -46,20 +43,24 @@ struct EditorSession {
         editor->show();
     }
 
-    void type(int field, const QString &text) { editor->TexSelData[field]->setText(text); }
+    // The editor's box of a field, and its buttons by name.
+    QLineEdit *box(int field) const { return child<QLineEdit>(*editor, QStringLiteral("TexSelData_%1").arg(field)); }
+    QPushButton *button(const QString &name) const { return child<QPushButton>(*editor, name); }
+
+    void type(int field, const QString &text) { box(field)->setText(text); }
 
     QStringList boxes() const
     {
         QStringList texts;
-        for (QLineEdit *box : editor->TexSelData)
-            texts.append(box->text());
+        for (int i = 0; i < FieldCount; ++i)
+            texts.append(box(i)->text());
         return texts;
     }
 
     int focusedField() const
     {
         for (int i = 0; i < FieldCount; ++i)
-            if (editor->focusWidget() == editor->TexSelData[i])
+            if (editor->focusWidget() == box(i))
                 return i;
         return -1;
     }
@@ -74,11 +75,11 @@ struct EditorSession {
 
     bool locked() const
     {
-        for (QLineEdit *box : editor->TexSelData)
-            if (box->isEnabled())
+        for (int i = 0; i < FieldCount; ++i)
+            if (box(i)->isEnabled())
                 return false;
-        return !editor->CmdUpdate2->isEnabled() && !editor->CmdDelete2->isEnabled()
-            && editor->CmdExit_Click2->isEnabled();
+        return !button(QStringLiteral("CmdUpdate2"))->isEnabled() && !button(QStringLiteral("CmdDelete2"))->isEnabled()
+            && button(QStringLiteral("CmdExit_Click2"))->isEnabled();
     }
 };
 
@@ -95,7 +96,8 @@ inline QStringList readingsAndNames(const QList<QStringList> &records)
 inline QStringList gridReadingsAndNames(const Form1 &form)
 {
     QStringList out;
-    for (int r = 1; r < form.MSFlexGrid1->rows(); ++r)
-        out.append(form.MSFlexGrid1->textAt(r, ReadingField + 1) + u'/' + form.MSFlexGrid1->textAt(r, NameField + 1));
+    const ContactGrid *cells = grid(form);
+    for (int r = 1; r < cells->rows(); ++r)
+        out.append(cells->textAt(r, ReadingField + 1) + u'/' + cells->textAt(r, NameField + 1));
     return out;
 }

@@ -122,8 +122,8 @@ private slots:
         EditorSession s({contact(opened, QString())}, 1);
         s.editor->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(s.editor.get()));
-        auto *nameBox = s.editor->findChild<QLineEdit *>(u"TexSelData_0"_qs);
-        auto *readingBox = s.editor->findChild<QLineEdit *>(u"TexSelData_9"_qs);
+        auto *nameBox = child<QLineEdit>(*s.editor, u"TexSelData_0"_qs);
+        auto *readingBox = child<QLineEdit>(*s.editor, u"TexSelData_9"_qs);
         nameBox->setFocus();
         runSteps(nameBox, readingBox, steps);
         QCOMPARE(nameBox->text(), name);
@@ -134,8 +134,8 @@ private slots:
         EditorSession s({contact(QString(), QString())}, 1);
         s.editor->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(s.editor.get()));
-        auto *nameBox = s.editor->findChild<QLineEdit *>(u"TexSelData_0"_qs);
-        auto *readingBox = s.editor->findChild<QLineEdit *>(u"TexSelData_9"_qs);
+        auto *nameBox = child<QLineEdit>(*s.editor, u"TexSelData_0"_qs);
+        auto *readingBox = child<QLineEdit>(*s.editor, u"TexSelData_9"_qs);
         nameBox->setFocus();
         typeText(nameBox, u"林"_qs);
         QCOMPARE(readingBox->text(), u"はやし"_qs);
@@ -157,8 +157,8 @@ private slots:
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *nameBox = form.findChild<QLineEdit *>(u"TexMyData_0"_qs);
-        auto *readingBox = form.findChild<QLineEdit *>(u"TexMyData_9"_qs);
+        auto *nameBox = child<QLineEdit>(form, u"TexMyData_0"_qs);
+        auto *readingBox = child<QLineEdit>(form, u"TexMyData_9"_qs);
         QCOMPARE(nameBox->text(), u"山田"_qs);
         QCOMPARE(readingBox->text().trimmed(), QString());
         readingBox->clear();

@@ -86,7 +86,7 @@ private slots:
             const qsizetype eq = e.indexOf(u'=');
             s.type(e.left(eq).toInt(), e.mid(eq + 1));
         }
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         QCOMPARE(s.log.texts(), QStringList{message});
         QCOMPARE(s.focusedField(), focus);
         QVERIFY(s.editor->isVisible());
@@ -102,7 +102,7 @@ private slots:
         s.type(4, QString());
         s.type(5, QStringLiteral("\u3000東京\u3000"));
         s.type(19, QString(34, u'x'));
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         const QStringList boxes = s.boxes();
         QCOMPARE(boxes[2], QStringLiteral("abc"));
         QCOMPARE(boxes[4], QStringLiteral(" "));
@@ -111,7 +111,7 @@ private slots:
         // After correcting the reported field the update goes through.
         s.type(19, QString(33, u'x'));
         s.log.clear();
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         QCOMPARE(s.log.texts(), QStringList());
         const QStringList saved = s.fileRecords()[1];
         QCOMPARE(saved[2], QStringLiteral("abc"));
@@ -155,14 +155,14 @@ private slots:
         const QStringList typed = s.boxes();
         const bool replaces = QByteArray(QTest::currentDataTag()).startsWith("replaces");
         MessageBox::setNextAnswer(MessageBox::Answer::Yes);
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         QCOMPARE(s.log.texts(), replaces ? QStringList{replaceQuestion()} : QStringList());
         QVERIFY(!s.editor->isVisible());
 
         const QList<QStringList> records = s.fileRecords();
         QCOMPARE(readingsAndNames(records), expected);
         QCOMPARE(gridReadingsAndNames(*s.list), expected);
-        QCOMPARE(s.list->RowCount, int(expected.size()));
+        QCOMPARE(s.list->rowCount(), int(expected.size()));
         QCOMPARE(s.files(), QStringList{"load.txt"}); // backup deleted after the reload
 
         // The edited contact carries every other value as the boxes held it.
@@ -207,7 +207,7 @@ private slots:
         s.type(ReadingField, QStringLiteral("うえだ"));
         s.type(NameField, QStringLiteral("上田"));
         MessageBox::setNextAnswer(yes ? MessageBox::Answer::Yes : MessageBox::Answer::No);
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         MessageBox::setNextAnswer(MessageBox::Answer::No);
         QCOMPARE(s.log.texts(), asked ? QStringList{replaceQuestion()} : QStringList());
         if (expected.isEmpty()) {
@@ -230,7 +230,7 @@ private slots:
         records[0][7] = QStringLiteral("全角\u3000空白");
         EditorSession s(records, 2);
         s.type(0, QStringLiteral("伊藤\u3000一郎"));
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         const QList<QStringList> saved = s.fileRecords();
         QCOMPARE(saved[0][NameField], QStringLiteral("青木 次郎"));
         QCOMPARE(saved[0][ReadingField], QStringLiteral("あおき じろう"));
@@ -243,7 +243,7 @@ private slots:
         EditorSession s({contact(QStringLiteral("なみ"), QStringLiteral("波"))}, 1);
         s.type(0, QStringLiteral("波〜"));       // U+301C as input methods type it
         s.type(5, QStringLiteral("1\u22122"));   // minus sign
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         QCOMPARE(s.log.texts(), QStringList());
         const QByteArray bytes = s.data.read(QStringLiteral("load.txt"));
         QVERIFY(bytes.startsWith(*Cp932::encode(u"波") + QByteArray("\x81\x60\r\n")));
@@ -255,7 +255,7 @@ private slots:
     {
         EditorSession s({contact(QStringLiteral("よみ"), QStringLiteral("名"))}, 1);
         s.type(1, QStringLiteral("  abc  "));
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         QByteArray expected = *Cp932::encode(u"名") + "\r\nabc\r\n";
         for (int i = 2; i < FieldCount; ++i)
             expected += (i == ReadingField ? *Cp932::encode(u"よみ") : QByteArray(" ")) + "\r\n";
@@ -271,7 +271,7 @@ private slots:
         };
         EditorSession s(records, 1);
         s.type(9, QStringLiteral("えんどう"));
-        s.editor->CmdUpdate2->click();
+        s.button("CmdUpdate2")->click();
         QCOMPARE(readingsAndNames(s.fileRecords()), (QStringList{"うえだ/上田", "えんどう/伊藤"}));
     }
 
@@ -299,7 +299,7 @@ private slots:
         QFETCH(QStringList, expected);
         EditorSession s(records, row);
         s.type(0, QStringLiteral("別人")); // edits are discarded: the contact as opened goes
-        s.editor->CmdDelete2->click();
+        s.button("CmdDelete2")->click();
         QCOMPARE(s.log.texts(), QStringList());
         QVERIFY(!s.editor->isVisible());
         QCOMPARE(readingsAndNames(s.fileRecords()), expected);
@@ -310,11 +310,11 @@ private slots:
     void deletingTheOnlyContactLeavesAnEmptyFile()
     {
         EditorSession s({contact(QStringLiteral("よみ"), QStringLiteral("名"))}, 1);
-        s.editor->CmdDelete2->click();
+        s.button("CmdDelete2")->click();
         QCOMPARE(s.data.read(QStringLiteral("load.txt")), QByteArray());
         QVERIFY(s.data.exists(QStringLiteral("load.txt")));
-        QCOMPARE(s.list->MSFlexGrid1->rows(), 1);
-        QCOMPARE(s.list->RowCount, 0);
+        QCOMPARE(grid(*s.list)->rows(), 1);
+        QCOMPARE(s.list->rowCount(), 0);
         QCOMPARE(s.log.texts(), QStringList());
     }
 
@@ -331,7 +331,7 @@ private slots:
         EditorSession s(threeContacts(), 2);
         s.reloadFails = true;
         s.type(9, QStringLiteral("えんどう"));
-        (update ? s.editor->CmdUpdate2 : s.editor->CmdDelete2)->click();
+        s.button(update ? "CmdUpdate2" : "CmdDelete2")->click();
         QCOMPARE(s.files(), (QStringList{"cp_load.txt", "load.txt"}));
         QCOMPARE(s.data.read(QStringLiteral("cp_load.txt")), s.original);
         QCOMPARE(s.fileRecords().size(), update ? 3 : 2);
@@ -372,7 +372,7 @@ private slots:
             diskFullOnListRewrite = true;
         }
         s.type(1, QStringLiteral("090"));
-        (update ? s.editor->CmdUpdate2 : s.editor->CmdDelete2)->click();
+        s.button(update ? "CmdUpdate2" : "CmdDelete2")->click();
         diskFullOnListRewrite = false;
         fullFd = -1;
         firstBytesWritten = false;
@@ -386,9 +386,9 @@ private slots:
             QCOMPARE(s.data.read(QStringLiteral("load.txt")), before);
             QCOMPARE(s.data.read(QStringLiteral("cp_load.txt")), before);
         }
-        QCOMPARE(s.list->RowCount, 3); // the grid wasn't touched
+        QCOMPARE(s.list->rowCount(), 3); // the grid wasn't touched
 
-        s.editor->CmdExit_Click2->click();
+        s.button("CmdExit_Click2")->click();
         QVERIFY(!s.editor->isVisible());
         QCOMPARE(s.files(), filesAfter);
     }

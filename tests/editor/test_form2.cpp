@@ -1,6 +1,7 @@
 #include "EditorDriver.h"
 
 #include "shell/BasCommn.h"
+#include "shell/ErrorBoundary.h"
 #include "shell/Twips.h"
 
 #include <QApplication>
@@ -24,7 +25,7 @@ public:
             opened = true;
             step(*editor);
             if (editor->isVisible())
-                editor->CmdExit_Click2->click();
+                child<QPushButton>(*editor, QStringLiteral("CmdExit_Click2"))->click();
         });
         timer_.start();
     }
@@ -50,13 +51,16 @@ private slots:
         record[7] = QStringLiteral("  中に　空白  ");
         EditorSession s({record}, 1);
         QCOMPARE(CurrentFormName, QStringLiteral("Form2"));
-        QCOMPARE(s.editor->sFullName, QStringLiteral("やまだ山田\u3000太郎"));
         const QStringList boxes = s.boxes();
         QCOMPARE(boxes[0], QStringLiteral("山田\u3000太郎"));
         QCOMPARE(boxes[1], QString());
         QCOMPARE(boxes[7], QStringLiteral("中に　空白"));
         QCOMPARE(boxes[9], QStringLiteral("やまだ"));
         QCOMPARE(s.data.read(QStringLiteral("load.txt")), s.original);
+        // The contact is found by its reading and name as they were opened,
+        // and replaced (its blanks made half-width), not added.
+        s.button(QStringLiteral("CmdUpdate2"))->click();
+        QCOMPARE(readingsAndNames(s.fileRecords()), QStringList{QStringLiteral("やまだ/山田 太郎")});
     }
 
     void layout_data()
@@ -80,14 +84,17 @@ private slots:
         Form2 &e = *s.editor;
         QCOMPARE(e.windowTitle(), QStringLiteral("Tessaline"));
         QCOMPARE(e.size(), QSize(twips(12270), twips(8625)));
-        QCOMPARE(e.Frame1->geometry(), twipsRect(120, 120, 12015, 7575));
-        QCOMPARE(e.TexSelData[field]->parentWidget(), e.Frame1);
-        QCOMPARE(e.TexSelData[field]->geometry(), twipsRect(box.x(), box.y(), box.width(), box.height()));
-        QCOMPARE(e.LblName[field]->geometry(), twipsRect(box.x(), box.y() - 360, box.width(), 255));
-        QCOMPARE(e.LblName[field]->text(), caption);
-        QCOMPARE(e.TexSelData[field]->accessibleName(), caption);
-        const QList<QPair<QPushButton *, QString>> buttons = {
-            {e.CmdUpdate2, "更新"}, {e.CmdDelete2, "削除"}, {e.CmdExit_Click2, "戻る"}};
+        auto *frame = child<QGroupBox>(e, QStringLiteral("Frame1"));
+        auto *label = child<QLabel>(e, QStringLiteral("LblName_%1").arg(field));
+        QCOMPARE(frame->geometry(), twipsRect(120, 120, 12015, 7575));
+        QCOMPARE(s.box(field)->parentWidget(), frame);
+        QCOMPARE(s.box(field)->geometry(), twipsRect(box.x(), box.y(), box.width(), box.height()));
+        QCOMPARE(label->geometry(), twipsRect(box.x(), box.y() - 360, box.width(), 255));
+        QCOMPARE(label->text(), caption);
+        QCOMPARE(s.box(field)->accessibleName(), caption);
+        const QList<QPair<QPushButton *, QString>> buttons = {{s.button(QStringLiteral("CmdUpdate2")), "更新"},
+                                                              {s.button(QStringLiteral("CmdDelete2")), "削除"},
+                                                              {s.button(QStringLiteral("CmdExit_Click2")), "戻る"}};
         for (int k = 0; k < 3; ++k) {
             QCOMPARE(buttons[k].first->text(), buttons[k].second);
             QCOMPARE(buttons[k].first->accessibleName(), buttons[k].second);
@@ -100,22 +107,25 @@ private slots:
         EditorSession s(someContacts(), 1);
         s.editor->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(s.editor.get()));
-        QTRY_COMPARE(QApplication::focusWidget(), s.editor->TexSelData[0]);
-        QTRY_COMPARE(s.editor->TexSelData[0]->selectedText(), QStringLiteral("青木"));
+        QTRY_COMPARE(QApplication::focusWidget(), s.box(0));
+        QTRY_COMPARE(s.box(0)->selectedText(), QStringLiteral("青木"));
 
-        QList<QWidget *> expected(s.editor->TexSelData.begin(), s.editor->TexSelData.end());
-        expected << s.editor->CmdUpdate2 << s.editor->CmdDelete2 << s.editor->CmdExit_Click2;
+        QList<QWidget *> expected;
+        for (int i = 0; i < FieldCount; ++i)
+            expected << s.box(i);
+        expected << s.button(QStringLiteral("CmdUpdate2")) << s.button(QStringLiteral("CmdDelete2"))
+                 << s.button(QStringLiteral("CmdExit_Click2"));
         for (qsizetype k = 1; k < expected.size(); ++k) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), expected[k]);
             if (k < FieldCount) {
-                auto *box = s.editor->TexSelData[k];
+                auto *box = s.box(int(k));
                 QTRY_COMPARE(box->selectedText(), box->text());
             }
         }
 
         // A click into a box selects its whole text too.
-        QLineEdit *box = s.editor->TexSelData[3];
+        QLineEdit *box = s.box(3);
         QVERIFY(!box->text().isEmpty());
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(2, box->height() / 2));
         QCOMPARE(QApplication::focusWidget(), box);
@@ -136,9 +146,9 @@ private slots:
         s.type(0, QStringLiteral("別人"));
         s.type(9, QStringLiteral("べつじん"));
         if (key == 0)
-            s.editor->CmdExit_Click2->click();
+            s.button(QStringLiteral("CmdExit_Click2"))->click();
         else
-            QTest::keyClick(s.editor->TexSelData[0], Qt::Key(key));
+            QTest::keyClick(s.box(0), Qt::Key(key));
         QVERIFY(!s.editor->isVisible());
         QCOMPARE(s.data.read(QStringLiteral("load.txt")), s.original);
         QCOMPARE(s.files(), QStringList{"load.txt"});
@@ -149,28 +159,28 @@ private slots:
     {
         EditorSession s(someContacts(), 2);
         s.type(1, QStringLiteral("000"));
-        QTest::keyClick(s.editor->TexSelData[1], Qt::Key_Return);
+        QTest::keyClick(s.box(1), Qt::Key_Return);
         QVERIFY(s.editor->isVisible());
         QCOMPARE(s.data.read(QStringLiteral("load.txt")), s.original);
 
         // On a button, Enter presses it.
-        s.editor->CmdExit_Click2->setFocus();
-        QTest::keyClick(s.editor->CmdExit_Click2, Qt::Key_Return);
+        s.button(QStringLiteral("CmdExit_Click2"))->setFocus();
+        QTest::keyClick(s.button(QStringLiteral("CmdExit_Click2")), Qt::Key_Return);
         QVERIFY(!s.editor->isVisible());
     }
 
     void lockLeavesOnlyBack()
     {
         EditorSession s(someContacts(), 1);
-        s.editor->Pf_SelCtlLock();
+        lockDialog(s.editor.get(), s.button(QStringLiteral("CmdExit_Click2"))); // as an error report leaves it
         QVERIFY(s.locked());
         QVERIFY(s.editor->isEnabled());
-        for (QLabel *label : s.editor->LblName)
-            QVERIFY(label->isEnabled());
-        QVERIFY(s.editor->Frame1->isEnabled());
-        QTest::mouseClick(s.editor->CmdUpdate2, Qt::LeftButton);
+        for (int i = 0; i < FieldCount; ++i)
+            QVERIFY(child<QLabel>(*s.editor, QStringLiteral("LblName_%1").arg(i))->isEnabled());
+        QVERIFY(child<QGroupBox>(*s.editor, QStringLiteral("Frame1"))->isEnabled());
+        QTest::mouseClick(s.button(QStringLiteral("CmdUpdate2")), Qt::LeftButton);
         QVERIFY(s.editor->isVisible());
-        QTest::mouseClick(s.editor->CmdExit_Click2, Qt::LeftButton);
+        QTest::mouseClick(s.button(QStringLiteral("CmdExit_Click2")), Qt::LeftButton);
         QVERIFY(!s.editor->isVisible());
     }
 
@@ -201,21 +211,25 @@ private slots:
         MessageLog log;
         data.write(QStringLiteral("load.txt"), recordBytes(records));
         Form1 list;
+        if (!records.isEmpty()) { // a search under way, which opening the editor ends
+            search(list, QStringLiteral("伊"), QStringLiteral("氏名"));
+            QCOMPARE(list.lastSearchText(), QStringLiteral("伊"));
+            log.clear();
+        }
         if (row >= 0)
-            list.MSFlexGrid1->setRow(row);
-        list.SearchText = QStringLiteral("伊");
+            grid(list)->setRow(row);
         QString seenName;
         QString seenForm;
         WhenEditorOpens step([&](Form2 &editor) {
-            seenName = editor.TexSelData[NameField]->text();
+            seenName = child<QLineEdit>(editor, QStringLiteral("TexSelData_%1").arg(NameField))->text();
             seenForm = CurrentFormName;
         });
-        list.CmdSelect->click();
+        button(list, QStringLiteral("CmdSelect"))->click();
         QCoreApplication::processEvents();
         QCOMPARE(step.opened, !openedName.isEmpty());
         QCOMPARE(seenName, openedName);
         QCOMPARE(log.texts(), messages);
-        QCOMPARE(list.SearchText, QString());
+        QCOMPARE(list.lastSearchText(), QString());
         if (step.opened) {
             QCOMPARE(seenForm, QStringLiteral("Form2"));
             QCOMPARE(CurrentFormName, QStringLiteral("Form1"));
@@ -228,12 +242,12 @@ private slots:
         MessageLog log;
         data.write(QStringLiteral("load.txt"), recordBytes(someContacts()));
         Form1 list;
-        list.MSFlexGrid1->setRow(1);
+        grid(list)->setRow(1);
         WhenEditorOpens step([](Form2 &editor) {
-            editor.TexSelData[ReadingField]->setText(QStringLiteral("えんどう"));
-            editor.CmdUpdate2->click();
+            child<QLineEdit>(editor, QStringLiteral("TexSelData_%1").arg(ReadingField))->setText(QStringLiteral("えんどう"));
+            child<QPushButton>(editor, QStringLiteral("CmdUpdate2"))->click();
         });
-        list.CmdSelect->click();
+        button(list, QStringLiteral("CmdSelect"))->click();
         QVERIFY(step.opened);
         QCOMPARE(log.texts(), QStringList());
         QCOMPARE(gridReadingsAndNames(list), (QStringList{"いとう/伊藤", "えんどう/青木"}));

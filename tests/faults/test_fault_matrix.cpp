@@ -32,6 +32,7 @@
 #include "shell/MessageBox.h"
 #include "shell/RecordFile.h"
 #include "support/MessageLog.h"
+#include "support/WindowControls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,8 +139,9 @@ void openEditor(Windows &w, int n)
     Form1 *list = w.form1.get();
     w.form2 = std::make_unique<Form2>(opened, [list] { return list->Pf_TextRead(); });
     QObject::connect(w.form2.get(), &QDialog::finished, [&w] { w.closed = true; });
-    w.form2->TexSelData[Tel1Field]->setText(QStringLiteral("090-0000-0000"));
-    w.form2->TexSelData[ReadingField]->setText(QStringLiteral("んんん")); // moves to the end
+    child<QLineEdit>(*w.form2, QStringLiteral("TexSelData_%1").arg(Tel1Field))->setText(QStringLiteral("090-0000-0000"));
+    // Moves to the end.
+    child<QLineEdit>(*w.form2, QStringLiteral("TexSelData_%1").arg(ReadingField))->setText(QStringLiteral("んんん"));
 }
 
 void openProfile(Windows &w)
@@ -269,7 +271,7 @@ QList<Writer> writers()
          {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"), QStringLiteral("Pf_TextRead")},
          importFiles,
          [](Windows &w, int) { openList(w); },
-         [](Windows &w) { w.form1->CmdImport_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form1, QStringLiteral("CmdImport"))->click(); }},
         {QStringLiteral("export"), kListSizes, kExport, FieldCount, {}, {},
          {QStringLiteral("CmdExport_Click")},
          [listFile](int n) {
@@ -278,21 +280,22 @@ QList<Writer> writers()
          [](Windows &w, int n) {
              openList(w);
              for (int r = 1; r <= std::min(n, 30); ++r) {
-                 w.form1->MSFlexGrid1->setRow(r);
-                 w.form1->MSFlexGrid1->setCol(0);
-                 w.form1->MSFlexGrid1->setText(QStringLiteral("ON"));
+                 ContactGrid *grid = child<ContactGrid>(*w.form1, QStringLiteral("MSFlexGrid1"));
+                 grid->setRow(r);
+                 grid->setCol(0);
+                 grid->setText(QStringLiteral("ON"));
              }
          },
-         [](Windows &w) { w.form1->CmdExport_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form1, QStringLiteral("CmdExport"))->click(); }},
         {QStringLiteral("update"), kListSizes, kList, FieldCount, kListBackup, {},
          {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
-         [](Windows &w) { w.form2->CmdUpdate2_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form2, QStringLiteral("CmdUpdate2"))->click(); }},
         // Not on an empty list, where the rewrite can't differ from the old file.
         {QStringLiteral("delete"), {1, 2, 5000}, kList, FieldCount, kListBackup, {},
          {QStringLiteral("CmdDelete2_Click"), QStringLiteral("Pf_TextRead")},
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, openEditor,
-         [](Windows &w) { w.form2->CmdDelete2_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form2, QStringLiteral("CmdDelete2"))->click(); }},
         // 元に戻す: the version kept before a delete comes back over the list.
         {QStringLiteral("undo"), kListSizes, kList, FieldCount, kListBackup, {},
          {QStringLiteral("MnuUndo_Click"), QStringLiteral("Pf_TextRead")},
@@ -301,7 +304,7 @@ QList<Writer> writers()
                           {QStringLiteral("history/load.000001.削除.txt"), encodeRecords(contacts(n + 1, QStringLiteral("h")))}};
          },
          [](Windows &w, int) { openList(w); },
-         [](Windows &w) { w.form1->findChild<QAction *>(QStringLiteral("ActUndo"))->trigger(); }},
+         [](Windows &w) { child<QAction>(*w.form1, QStringLiteral("ActUndo"))->trigger(); }},
         {QStringLiteral("profile save"), kListSizes, kProfile, ProfileFieldCount, {}, {},
          {QStringLiteral("CmdUpdate3_Click")},
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
@@ -309,14 +312,14 @@ QList<Writer> writers()
              openProfile(w);
              const QStringList typed = profiles(1, QStringLiteral("typed")).at(0);
              for (int i = 0; i < ProfileFieldCount; ++i)
-                 w.form3->TexMyData[i]->setText(typed[i]);
+                 child<QLineEdit>(*w.form3, QStringLiteral("TexMyData_%1").arg(i))->setText(typed[i]);
          },
-         [](Windows &w) { w.form3->CmdUpdate3_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form3, QStringLiteral("CmdUpdate3"))->click(); }},
         {QStringLiteral("profile blank"), kListSizes, kProfile, ProfileFieldCount, {}, {},
          {QStringLiteral("CmdDelete3_Click")},
          [](int n) { return Files{{kProfile, encodeRecords(profiles(n, QStringLiteral("p")))}}; },
          [](Windows &w, int) { openProfile(w); },
-         [](Windows &w) { w.form3->CmdDelete3_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form3, QStringLiteral("CmdDelete3"))->click(); }},
         // Not from an empty received file, which writes the profile as it was;
         // a received profile larger than one record can be is refused by its size.
         {QStringLiteral("profile import"), {1, 2}, kProfile, ProfileFieldCount, kProfileBackup,
@@ -326,7 +329,7 @@ QList<Writer> writers()
                           {kProfileReceived, encodeRecords(profiles(n, QStringLiteral("in")))}};
          },
          [](Windows &w, int) { openProfile(w); },
-         [](Windows &w) { w.form3->CmdImport3_Click(); }},
+         [](Windows &w) { child<QPushButton>(*w.form3, QStringLiteral("CmdImport3"))->click(); }},
         // The change transaction without a window: the same plans and files,
         // a failed step reported under its name. A new writer built on the
         // transaction is covered by a row here.
@@ -550,12 +553,13 @@ void parseReport(const QByteArray &bytes, ChildReport &report)
     }
 }
 
-bool isLocked(QPushButton *exit, std::initializer_list<QPushButton *> others)
+// Locked: the buttons named others off, the one named exit on.
+bool isLocked(const QWidget &window, const char *exit, std::initializer_list<const char *> others)
 {
-    for (QPushButton *b : others)
-        if (b->isEnabled())
+    for (const char *name : others)
+        if (child<QPushButton>(window, QString::fromLatin1(name))->isEnabled())
             return false;
-    return exit->isEnabled();
+    return child<QPushButton>(window, QString::fromLatin1(exit))->isEnabled();
 }
 
 // Runs in the child: the writer under the plan, then a report of the state.
@@ -568,10 +572,10 @@ bool isLocked(QPushButton *exit, std::initializer_list<QPushButton *> others)
     disarmFaults();
     QString state;
     state += u'0';
-    state += w.form1 && isLocked(w.form1->CmdExit, {w.form1->CmdImport, w.form1->CmdExport, w.form1->CmdSelect})
+    state += w.form1 && isLocked(*w.form1, "CmdExit", {"CmdImport", "CmdExport", "CmdSelect"})
                  ? u'1' : u'0';
-    state += w.form2 && isLocked(w.form2->CmdExit_Click2, {w.form2->CmdUpdate2, w.form2->CmdDelete2}) ? u'1' : u'0';
-    state += w.form3 && isLocked(w.form3->CmdExit_Click3, {w.form3->CmdUpdate3, w.form3->CmdDelete3, w.form3->CmdImport3})
+    state += w.form2 && isLocked(*w.form2, "CmdExit_Click2", {"CmdUpdate2", "CmdDelete2"}) ? u'1' : u'0';
+    state += w.form3 && isLocked(*w.form3, "CmdExit_Click3", {"CmdUpdate3", "CmdDelete3", "CmdImport3"})
                  ? u'1' : u'0';
     state += w.closed ? u'1' : u'0';
     reportLine("state", state);
@@ -910,11 +914,12 @@ bool TestFaultMatrix::nextStartOpens(const QString &base, bool listRequired, QSt
                 if (left.contains(kList)) {
                     Form1 list;
                     const qsizetype records = readRecords(PsLoadPass(), FieldCount).size();
-                    good = log.shown.isEmpty() && list.RowCount == records && list.CmdImport->isEnabled();
+                    good = log.shown.isEmpty() && list.rowCount() == records
+                        && child<QPushButton>(list, QStringLiteral("CmdImport"))->isEnabled();
                 }
                 if (good && left.contains(kProfile)) {
                     Form3 profile;
-                    good = log.shown.isEmpty() && profile.CmdUpdate3->isEnabled();
+                    good = log.shown.isEmpty() && child<QPushButton>(profile, QStringLiteral("CmdUpdate3"))->isEnabled();
                 }
                 startCache_.insert(key, good);
             }
@@ -1273,9 +1278,9 @@ qint64 pages(qint64 bytes)
     writer.act(w);
     disarmFaults();
     QString state = QStringLiteral("0");
-    state += w.form1 && isLocked(w.form1->CmdExit, {w.form1->CmdImport, w.form1->CmdExport}) ? u'1' : u'0';
-    state += w.form2 && isLocked(w.form2->CmdExit_Click2, {w.form2->CmdUpdate2, w.form2->CmdDelete2}) ? u'1' : u'0';
-    state += w.form3 && isLocked(w.form3->CmdExit_Click3, {w.form3->CmdUpdate3, w.form3->CmdImport3}) ? u'1' : u'0';
+    state += w.form1 && isLocked(*w.form1, "CmdExit", {"CmdImport", "CmdExport"}) ? u'1' : u'0';
+    state += w.form2 && isLocked(*w.form2, "CmdExit_Click2", {"CmdUpdate2", "CmdDelete2"}) ? u'1' : u'0';
+    state += w.form3 && isLocked(*w.form3, "CmdExit_Click3", {"CmdUpdate3", "CmdImport3"}) ? u'1' : u'0';
     state += w.closed ? u'1' : u'0';
     const QString out = dataFolderOf(base);
     QDir(out).removeRecursively();

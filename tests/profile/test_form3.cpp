@@ -1,11 +1,12 @@
 #include "contacts/ContactRecord.h"
-#include "contacts/Form1.h"
+#include "contacts/Form1Driver.h"
 #include "profile/Form3.h"
 #include "profile/Profile.h"
 #include "shell/BasCommn.h"
 #include "support/FileSizeLimit.h"
 #include "support/MessageLog.h"
 #include "support/ScratchData.h"
+#include "support/WindowControls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,31 +37,52 @@ QStringList profile(const QString &tag)
     return values;
 }
 
+// The window's controls by name: a field's box and label, a button, the frame.
+QLineEdit *box(const Form3 &form, int field)
+{
+    return child<QLineEdit>(form, QStringLiteral("TexMyData_%1").arg(field));
+}
+
+QLabel *label(const Form3 &form, int field)
+{
+    return child<QLabel>(form, QStringLiteral("LblName_%1").arg(field));
+}
+
+QPushButton *button(const Form3 &form, const QString &name)
+{
+    return child<QPushButton>(form, name);
+}
+
+QGroupBox *frame(const Form3 &form)
+{
+    return child<QGroupBox>(form, QStringLiteral("Frame1"));
+}
+
 QStringList boxes(const Form3 &form)
 {
     QStringList texts;
-    for (const QLineEdit *box : form.TexMyData)
-        texts.append(box->text());
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        texts.append(box(form, i)->text());
     return texts;
 }
 
 void type(Form3 &form, const QStringList &values)
 {
     for (int i = 0; i < ProfileFieldCount; ++i)
-        form.TexMyData[i]->setText(values[i]);
+        box(form, i)->setText(values[i]);
 }
 
 // Locked: every box and button off except "戻る", labels and frame untouched.
 bool isLocked(const Form3 &form)
 {
-    for (const QLineEdit *box : form.TexMyData)
-        if (box->isEnabled())
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        if (box(form, i)->isEnabled())
             return false;
-    for (const QLabel *label : form.LblName)
-        if (!label->isEnabled())
+    for (int i = 0; i < ProfileFieldCount; ++i)
+        if (!label(form, i)->isEnabled())
             return false;
-    return !form.CmdImport3->isEnabled() && !form.CmdUpdate3->isEnabled() && !form.CmdDelete3->isEnabled()
-        && form.CmdExit_Click3->isEnabled() && form.Frame1->isEnabled() && form.isEnabled();
+    return !button(form, "CmdImport3")->isEnabled() && !button(form, "CmdUpdate3")->isEnabled() && !button(form, "CmdDelete3")->isEnabled()
+        && button(form, "CmdExit_Click3")->isEnabled() && frame(form)->isEnabled() && form.isEnabled();
 }
 
 bool isUnlocked(const Form3 &form)
@@ -152,32 +174,33 @@ private slots:
         const QStringList captions = {"氏名", "TEL1", "MAIL1", "所属先1", "所属先2", "住所", "最寄駅", "アピール文",
                                       "役職", "氏名ふりがな", "TEL2", "MAIL2", "FAX", "URL", "顔写真", "地図"};
         for (int i = 0; i < 16; ++i) {
-            const QRect label = form.LblName[i]->geometry();
-            const QRect box = form.TexMyData[i]->geometry();
-            QCOMPARE(form.LblName[i]->text(), captions[i]);
-            QCOMPARE(form.TexMyData[i]->accessibleName(), captions[i]);
-            QCOMPARE(form.TexMyData[i]->parentWidget(), form.Frame1);
-            QVERIFY2(label.bottom() < box.top() && label.left() == box.left(), qPrintable(captions[i]));
+            const QRect labelRect = label(form, i)->geometry();
+            const QRect boxRect = box(form, i)->geometry();
+            QCOMPARE(label(form, i)->text(), captions[i]);
+            QCOMPARE(box(form, i)->accessibleName(), captions[i]);
+            QCOMPARE(box(form, i)->parentWidget(), frame(form));
+            QVERIFY2(labelRect.bottom() < boxRect.top() && labelRect.left() == boxRect.left(), qPrintable(captions[i]));
             if (i % 8 != 0) // each field below the one before, in its column
-                QVERIFY(box.top() > form.TexMyData[i - 1]->geometry().bottom());
+                QVERIFY(boxRect.top() > box(form, i - 1)->geometry().bottom());
             if (i >= 8) { // the right column, level with its partner
-                QCOMPARE(box.top(), form.TexMyData[i - 8]->geometry().top());
-                QVERIFY(box.left() > form.TexMyData[i - 8]->geometry().right());
+                QCOMPARE(boxRect.top(), box(form, i - 8)->geometry().top());
+                QVERIFY(boxRect.left() > box(form, i - 8)->geometry().right());
             }
         }
-        const QList<QPushButton *> buttons = {form.CmdImport3, form.CmdUpdate3, form.CmdDelete3, form.CmdExit_Click3};
+        const QList<QPushButton *> buttons = {button(form, "CmdImport3"), button(form, "CmdUpdate3"),
+                                              button(form, "CmdDelete3"), button(form, "CmdExit_Click3")};
         const QStringList buttonCaptions = {"取込", "更新", "削除", "戻る"};
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(buttons[i]->text(), buttonCaptions[i]);
             QCOMPARE(buttons[i]->accessibleName(), buttonCaptions[i]);
             QCOMPARE(buttons[i]->geometry().top(), buttons[0]->geometry().top());
-            QVERIFY(buttons[i]->geometry().top() > form.Frame1->geometry().bottom());
+            QVERIFY(buttons[i]->geometry().top() > frame(form)->geometry().bottom());
             QVERIFY(form.rect().contains(buttons[i]->geometry()));
             if (i > 0)
                 QVERIFY(buttons[i]->geometry().left() > buttons[i - 1]->geometry().right());
         }
-        QVERIFY(form.CmdExit_Click3->geometry().right() > form.width() * 9 / 10);
-        QVERIFY(form.CmdImport3->geometry().left() > form.width() / 3);
+        QVERIFY(button(form, "CmdExit_Click3")->geometry().right() > form.width() * 9 / 10);
+        QVERIFY(button(form, "CmdImport3")->geometry().left() > form.width() / 3);
     }
 
     void tabOrder()
@@ -185,15 +208,17 @@ private slots:
         ScratchData data;
         data.write(kProfile, QByteArray());
         Form3 form;
-        QList<QWidget *> expected(form.TexMyData.cbegin(), form.TexMyData.cend());
-        expected << form.CmdUpdate3 << form.CmdDelete3 << form.CmdExit_Click3 << form.CmdImport3;
+        QList<QWidget *> expected;
+        for (int i = 0; i < ProfileFieldCount; ++i)
+            expected << box(form, i);
+        expected << button(form, "CmdUpdate3") << button(form, "CmdDelete3") << button(form, "CmdExit_Click3") << button(form, "CmdImport3");
         QList<QWidget *> chain;
-        QWidget *w = form.TexMyData[0];
+        QWidget *w = box(form, 0);
         do {
             if (w->focusPolicy() & Qt::TabFocus)
                 chain.append(w);
             w = w->nextInFocusChain();
-        } while (w != form.TexMyData[0]);
+        } while (w != box(form, 0));
         QCOMPARE(chain, expected);
     }
 
@@ -205,9 +230,9 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
-        QTRY_COMPARE(form.TexMyData[1]->selectedText(), QStringLiteral("値1"));
-        QTest::mouseClick(form.TexMyData[12], Qt::LeftButton, {}, QPoint(3, 5));
-        QTRY_COMPARE(form.TexMyData[12]->selectedText(), QStringLiteral("値12"));
+        QTRY_COMPARE(box(form, 1)->selectedText(), QStringLiteral("値1"));
+        QTest::mouseClick(box(form, 12), Qt::LeftButton, {}, QPoint(3, 5));
+        QTRY_COMPARE(box(form, 12)->selectedText(), QStringLiteral("値12"));
     }
 
     void escapeAndEnter()
@@ -217,19 +242,19 @@ private slots:
         Form3 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.TexMyData[3]->setFocus();
-        form.TexMyData[3]->setText(QStringLiteral("changed"));
-        QTest::keyClick(form.TexMyData[3], Qt::Key_Return);
+        box(form, 3)->setFocus();
+        box(form, 3)->setText(QStringLiteral("changed"));
+        QTest::keyClick(box(form, 3), Qt::Key_Return);
         QVERIFY(form.isVisible()); // Enter in a box saves nothing
         QCOMPARE(data.read(kProfile), recordBytes({profile("a")}));
-        QTest::keyClick(form.TexMyData[3], Qt::Key_Escape);
+        QTest::keyClick(box(form, 3), Qt::Key_Escape);
         QVERIFY(!form.isVisible());
         QCOMPARE(data.read(kProfile), recordBytes({profile("a")}));
 
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.CmdExit_Click3->setFocus();
-        QTest::keyClick(form.CmdExit_Click3, Qt::Key_Return); // a focused button answers Enter
+        button(form, "CmdExit_Click3")->setFocus();
+        QTest::keyClick(button(form, "CmdExit_Click3"), Qt::Key_Return); // a focused button answers Enter
         QVERIFY(!form.isVisible());
         QCOMPARE(data.read(kProfile), recordBytes({profile("a")}));
     }
@@ -310,8 +335,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         MessageLog log;
         type(form, typed);
-        form.TexMyData[15]->setFocus();
-        QTest::mouseClick(form.CmdUpdate3, Qt::LeftButton);
+        box(form, 15)->setFocus();
+        QTest::mouseClick(button(form, "CmdUpdate3"), Qt::LeftButton);
         QCOMPARE(log.texts(), messages);
         QCOMPARE(boxes(form), shown);
         if (focus < 0) {
@@ -319,7 +344,7 @@ private slots:
             QCOMPARE(data.read(kProfile), recordBytes({written}));
         } else {
             QVERIFY(form.isVisible());
-            QCOMPARE(form.focusWidget(), form.TexMyData[focus]);
+            QCOMPARE(form.focusWidget(), box(form, focus));
             QCOMPARE(data.read(kProfile), before);
         }
         QVERIFY(isUnlocked(form));
@@ -332,7 +357,7 @@ private slots:
         {
             Form3 form;
             type(form, profile("新"));
-            form.CmdUpdate3_Click();
+            button(form, "CmdUpdate3")->click();
         }
         const QByteArray saved = data.read(kProfile);
         QCOMPARE(saved.count("\r\n"), 16);
@@ -351,15 +376,15 @@ private slots:
         {
             Form3 form;
             type(form, profile("新"));
-            form.CmdUpdate3_Click();
+            button(form, "CmdUpdate3")->click();
         }
         Form3 form;
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        auto *undo = form.findChild<QAction *>(QStringLiteral("ActMyUndo"));
-        QVERIFY(undo && undo->isEnabled());
+        auto *undo = child<QAction>(form, QStringLiteral("ActMyUndo"));
+        QVERIFY(undo->isEnabled());
         log.clear();
-        form.CmdExit_Click3->setFocus();
+        button(form, "CmdExit_Click3")->setFocus();
         QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(log.texts(), QStringList{"本人更新を元に戻しました"});
         QCOMPARE(boxes(form), profile("old"));
@@ -376,20 +401,20 @@ private slots:
         Form3 form;
         QFile::remove(data.path(kProfile));
 
-        form.CmdDelete3_Click();
+        button(form, "CmdDelete3")->click();
         QCOMPARE(log.texts(), QStringList{"該当の取込ファイルがありません(PsMyLoadPass)"});
         QVERIFY(!data.exists(kProfile));
 
         log.clear();
         form.show();
-        form.CmdUpdate3_Click();
+        button(form, "CmdUpdate3")->click();
         QCOMPARE(log.texts(), QStringList{kCreated});
         QCOMPARE(data.read(kProfile), QByteArray());
         QVERIFY(data.exists(kProfile));
         QVERIFY(form.isVisible());
 
         log.clear();
-        form.CmdUpdate3_Click();
+        button(form, "CmdUpdate3")->click();
         QCOMPARE(log.texts(), QStringList());
         QCOMPARE(data.read(kProfile), recordBytes({profile("a")}));
         QVERIFY(!form.isVisible());
@@ -402,7 +427,7 @@ private slots:
         MessageLog log;
         Form3 form;
         form.show();
-        QTest::mouseClick(form.CmdDelete3, Qt::LeftButton);
+        QTest::mouseClick(button(form, "CmdDelete3"), Qt::LeftButton);
         QCOMPARE(data.read(kProfile), QByteArray(" \r\n").repeated(16));
         QVERIFY(!form.isVisible());
         QCOMPARE(boxes(form), profile("b")); // not emptied; the next opening shows the blanks
@@ -436,12 +461,7 @@ private slots:
         type(form, profile(QStringLiteral("yy")));
         {
             const FileSizeLimit fileSizeLimit{rlim_t(limit)};
-            if (routine == QStringLiteral("CmdUpdate3_Click"))
-                form.CmdUpdate3_Click();
-            else if (routine == QStringLiteral("CmdDelete3_Click"))
-                form.CmdDelete3_Click();
-            else
-                form.CmdImport3_Click();
+            button(form, QString(routine).remove(QStringLiteral("_Click")))->click();
         }
         QCOMPARE(log.reportedRoutine(), routine);
         QVERIFY(log.texts().constFirst().contains(QStringLiteral("(61 ")));
@@ -488,8 +508,8 @@ private slots:
         MessageLog log;
         Form3 form;
         form.show();
-        form.TexMyData[2]->setText(QStringLiteral("typed, not saved"));
-        QTest::mouseClick(form.CmdImport3, Qt::LeftButton);
+        box(form, 2)->setText(QStringLiteral("typed, not saved"));
+        QTest::mouseClick(button(form, "CmdImport3"), Qt::LeftButton);
         QCOMPARE(log.texts(), QStringList());
         QCOMPARE(data.read(kProfile), profileAfter);
         QCOMPARE(boxes(form), shown);
@@ -531,7 +551,7 @@ private slots:
         Form3 form;
         if (!profilePresent)
             QFile::remove(data.path(kProfile));
-        form.CmdImport3_Click();
+        button(form, "CmdImport3")->click();
         QCOMPARE(log.reportedRoutine(), reported);
         if (!message.isEmpty())
             QCOMPARE(log.texts(), QStringList{message});
@@ -546,12 +566,14 @@ private slots:
     void profileButtonOpensTheWindowModally()
     {
         ScratchData data;
-        data.write(QStringLiteral("load.txt"), QByteArray());
+        data.write(QStringLiteral("load.txt"), recordBytes({contact(QStringLiteral("あ"), QStringLiteral("亜"))}));
         data.write(kProfile, recordBytes({profile("me")}));
         MessageLog log;
         Form1 list;
         list.show();
-        list.SearchText = QStringLiteral("前の検索");
+        search(list, QStringLiteral("前の検索"), QStringLiteral("氏名"));
+        QCOMPARE(list.lastSearchText(), QStringLiteral("前の検索"));
+        log.clear(); // its message: nothing found
         QString nameWhileOpen;
         QStringList shownWhileOpen;
         QTimer poll;
@@ -562,14 +584,14 @@ private slots:
             poll.stop();
             nameWhileOpen = CurrentFormName;
             shownWhileOpen = boxes(*form);
-            QTest::mouseClick(form->CmdExit_Click3, Qt::LeftButton);
+            QTest::mouseClick(button(*form, "CmdExit_Click3"), Qt::LeftButton);
         });
         poll.start(10);
-        QTest::mouseClick(list.ComMyData, Qt::LeftButton);
+        QTest::mouseClick(button(list, QStringLiteral("ComMyData")), Qt::LeftButton);
         QCOMPARE(nameWhileOpen, QStringLiteral("Form3"));
         QCOMPARE(shownWhileOpen, profile("me"));
         QCOMPARE(CurrentFormName, QStringLiteral("Form1"));
-        QVERIFY(list.SearchText.isEmpty());
+        QVERIFY(list.lastSearchText().isEmpty());
         QVERIFY(list.findChildren<Form3 *>().isEmpty()); // gone with its closing
         QCOMPARE(log.texts(), QStringList());
     }
