@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <future>
 #include <utility>
 
 namespace Interchange {
@@ -328,6 +329,8 @@ public:
     }
 
     ReadOutcome run();
+    // The bytes of the photos kept so far, counted against MaxPhotoBytesTotal.
+    qsizetype photoBytesKept() const { return photoBytes_; }
 
 private:
     bool nextPhysicalLine(QByteArrayView &line);
@@ -853,6 +856,60 @@ bool VCardParser::finishCard()
     return true;
 }
 
+// Where a long file can be cut for its halves to be read at once: the start
+// of a "BEGIN:VCARD" line that follows an "END:VCARD" line, near the middle.
+// Neither line can be part of another (neither is folded, and a soft line
+// break never joins END:VCARD), so the card before ends there and the next
+// one starts afresh; 0 when there is no such place.
+qsizetype cardBoundaryNearMiddle(QByteArrayView body)
+{
+    const qsizetype giveUpAt = body.size() / 2 + body.size() / 8; // too far from the middle to pay
+    for (qsizetype at = body.indexOf("\nBEGIN:VCARD", body.size() / 2); at >= 0 && at < giveUpAt;
+         at = body.indexOf("\nBEGIN:VCARD", at + 1)) {
+        const qsizetype begin = at + 1;
+        const qsizetype after = begin + 11;
+        if (after >= body.size() || (body[after] != '\r' && body[after] != '\n'))
+            continue;
+        const qsizetype endOfEnd = at > 0 && body[at - 1] == '\r' ? at - 1 : at;
+        if (endOfEnd >= 10 && body.sliced(endOfEnd - 10, 10) == "\nEND:VCARD")
+            return begin;
+    }
+    return 0;
+}
+
+// A file this long is read in two halves at once.
+constexpr qsizetype kHalvesFrom = 1024 * 1024;
+
+ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter)
+{
+    const qsizetype cut = body.size() >= kHalvesFrom ? cardBoundaryNearMiddle(body) : 0;
+    if (cut > 0) {
+        VCardParser firstHalf(body.first(cut), markedUnicode, fromUtf16, stopAfter);
+        VCardParser secondHalf(body.sliced(cut), markedUnicode, fromUtf16, stopAfter);
+        std::future<ReadOutcome> second = std::async(std::launch::async | std::launch::deferred,
+                                                     [&secondHalf] { return secondHalf.run(); });
+        ReadOutcome first = firstHalf.run();
+        ReadOutcome rest = second.get();
+        // The halves make the whole only when both read through, the
+        // contacts stay within the limit and no photo was left out for the
+        // total of the photos, whose count runs through the whole file.
+        // Otherwise the file is read again in one piece, which also gives a
+        // failure its line number in the file.
+        const bool photosWithinTotal = firstHalf.photoBytesKept() + secondHalf.photoBytesKept()
+            <= MaxPhotoBytesTotal - MaxPhotoBytes;
+        if (first.ok() && rest.ok() && photosWithinTotal
+            && first.contacts.size() + rest.contacts.size() <= stopAfter) {
+            first.contacts.reserve(first.contacts.size() + rest.contacts.size());
+            for (IncomingContact &c : rest.contacts)
+                first.contacts.append(std::move(c));
+            for (auto it = rest.leftOut.cbegin(); it != rest.leftOut.cend(); ++it)
+                first.leftOut[it.key()] += it.value();
+            return first;
+        }
+    }
+    return VCardParser(body, markedUnicode, fromUtf16, stopAfter).run();
+}
+
 } // namespace
 
 ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
@@ -871,8 +928,7 @@ ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
         return failed(ReadFailure::BadContent,
                       QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
     }
-    VCardParser parser(body, marked.has_value(), fromUtf16, stopAfter);
-    return parser.run();
+    return readCards(body, marked.has_value(), fromUtf16, stopAfter);
 }
 
 } // namespace Interchange

@@ -281,6 +281,73 @@ private slots:
         QCOMPARE(outcome.contacts.size(), qsizetype(MaxContacts + 1));
     }
 
+    // A long file is read in two halves at once: the contacts, what was left
+    // out and the failures must be those of reading it in one piece (here:
+    // of reading its cards one by one), wherever the cut falls.
+    void readsALongFileAsOne_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("cards");
+        QTest::addColumn<int>("stopAfter");
+        QTest::addColumn<QString>("failure");
+
+        // Seven lines a card, all of one length.
+        const auto card = [](int i, const char *lineEnd) {
+            const QByteArray n = QByteArray::number(10000 + i);
+            return QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:山田 太郎" + n + "\nNICKNAME:t\nTEL;TYPE=CELL:090-0-" + n
+                              + "\nNOTE:" + QByteArray(200, 'x') + "\nEND:VCARD\n")
+                .replace("\n", lineEnd);
+        };
+        const auto cards = [&](int from, int count, const char *lineEnd = "\r\n") {
+            QList<QByteArray> list;
+            for (int i = from; i < from + count; ++i)
+                list << card(i, lineEnd);
+            return list;
+        };
+        QTest::newRow("CRLF") << cards(0, 4000) << MaxContacts << "";
+        QTest::newRow("LF") << cards(0, 4000, "\n") << MaxContacts << "";
+        // The middle falls into this card's note, and the first boundary
+        // after it lies between two cards nested in it.
+        const QByteArray nested = "BEGIN:VCARD\r\nFN:o\r\nNOTE:" + QByteArray(4000, 'n')
+            + "\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:x\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:y\r\nEND:VCARD\r\n"
+              "END:VCARD\r\n";
+        QTest::newRow("cut inside a card") << cards(0, 2000) + QList<QByteArray>{nested} + cards(2000, 2000)
+                                           << MaxContacts << "";
+        QTest::newRow("broken card near the end")
+            << cards(0, 3999) + QList<QByteArray>{"BEGIN:VCARD\r\nFN;CHARSET=UTF-8:\xE3\x81\r\nEND:VCARD\r\n"}
+            << MaxContacts << QString::number(3999 * 7 + 2) + " 行目: UTF-8 と宣言された値";
+        QTest::newRow("past the limit in the halves together") << cards(0, 4000) << 3000 << "１００００件";
+    }
+
+    void readsALongFileAsOne()
+    {
+        QFETCH(QList<QByteArray>, cards);
+        QFETCH(int, stopAfter);
+        QFETCH(QString, failure);
+
+        const ReadOutcome outcome = readContactBytes(cards.join(), stopAfter);
+        if (!failure.isEmpty()) {
+            QVERIFY2(outcome.message.contains(failure), qPrintable(outcome.message));
+            if (outcome.failure == ReadFailure::TooMany)
+                QCOMPARE(outcome.contacts.size(), qsizetype(stopAfter + 1));
+            return;
+        }
+        QVERIFY2(outcome.ok(), qPrintable(outcome.message));
+        QList<QStringList> expected;
+        QMap<QString, int> expectedLeftOut;
+        for (const QByteArray &one : cards) {
+            const ReadOutcome alone = readContactBytes(one);
+            for (const IncomingContact &c : alone.contacts)
+                expected << describe(c);
+            for (auto it = alone.leftOut.cbegin(); it != alone.leftOut.cend(); ++it)
+                expectedLeftOut[it.key()] += it.value();
+        }
+        QList<QStringList> read;
+        for (const IncomingContact &c : outcome.contacts)
+            read << describe(c);
+        QCOMPARE(read, expected);
+        QCOMPARE(describe(outcome.leftOut), describe(expectedLeftOut));
+    }
+
     void leavesOutAHugePhoto_data()
     {
         QTest::addColumn<QByteArray>("base64");
