@@ -16,8 +16,10 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <numeric>
+#include <vector>
 
 namespace Interchange {
 
@@ -89,6 +91,14 @@ QString cutTo(const QString &value, int max)
     return cleanValue(value.left(length));
 }
 
+// An incoming contact made ready to store, but for a reading still to be
+// guessed: what can be done for each contact on its own, on any thread.
+struct PreparedContact {
+    ImportCandidate candidate;
+    bool nameless = false;   // no name: not imported, counted
+    bool needsGuess = false; // no reading: guessed, then finished
+};
+
 struct PreviewBuilder {
     ImportPreview &preview;
     const QList<ContactRecord> &listed;
@@ -102,40 +112,83 @@ struct PreviewBuilder {
             listedKeys.insert(recordKey(listed[i]), i);
     }
 
-    void add(const ReadOutcome &read, const QString &sourceFile)
+    void add(QList<IncomingContact> &&contacts, const QMap<QString, int> &leftOut, const QString &sourceFile)
     {
-        for (auto it = read.leftOut.cbegin(); it != read.leftOut.cend(); ++it)
+        for (auto it = leftOut.cbegin(); it != leftOut.cend(); ++it)
             preview.leftOut[it.key()] += it.value();
-        preview.candidates.reserve(preview.candidates.size() + read.contacts.size());
-        for (const IncomingContact &incoming : read.contacts)
-            addContact(incoming, sourceFile);
+        // Many contacts are prepared in two halves at once, the second one
+        // on a thread of its own; the guesses, which share one dictionary,
+        // and the counts follow in the files' order.
+        constexpr qsizetype kShared = 2000;
+        const qsizetype count = contacts.size();
+        const qsizetype half = count >= kShared ? count / 2 : count;
+        std::vector<PreparedContact> prepared(static_cast<size_t>(count));
+        const auto prepareRange = [&](qsizetype from, qsizetype to) {
+            for (qsizetype i = from; i < to; ++i)
+                prepared[size_t(i)] = prepare(std::move(contacts[i]), sourceFile);
+        };
+        std::future<void> second;
+        if (half < count)
+            second = std::async(std::launch::async | std::launch::deferred, [&] { prepareRange(half, count); });
+        prepareRange(0, half);
+        if (second.valid())
+            second.get();
+        preview.candidates.reserve(preview.candidates.size() + count);
+        for (PreparedContact &p : prepared) {
+            if (p.nameless) {
+                ++preview.leftOut[namelessKey()];
+                continue;
+            }
+            if (p.needsGuess) {
+                guessReading(p.candidate);
+                finish(p.candidate);
+            }
+            preview.candidates.append(std::move(p.candidate));
+        }
     }
 
-    void addContact(const IncomingContact &incoming, const QString &sourceFile)
+    PreparedContact prepare(IncomingContact &&incoming, const QString &sourceFile) const
     {
-        ImportCandidate c;
+        PreparedContact prepared;
+        ImportCandidate &c = prepared.candidate;
         c.sourceFile = sourceFile;
-        c.record = incoming.record;
+        c.record = std::move(incoming.record);
         c.record.resize(FieldCount);
         for (int i = 0; i < FieldCount; ++i)
             c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
         if (trimBlanks(c.record[NameField]).isEmpty()) {
-            ++preview.leftOut[namelessKey()];
-            return;
+            prepared.nameless = true;
+            return prepared;
         }
+        c.photo = std::move(incoming.photo);
+        c.photoType = std::move(incoming.photoType);
         QString &reading = c.record[ReadingField];
-        if (!trimBlanks(reading).isEmpty()) {
-            reading = cleanValue(toStoredReading(reading));
-        } else {
-            if (!guesser)
-                guesser = std::make_unique<ReadingGuesser>();
-            if (const std::optional<QString> guess = guesser->guess(c.record[NameField])) {
-                reading = cleanValue(*guess);
-                c.readingGuessed = !trimBlanks(reading).isEmpty();
-            } else if (preview.guessError.isEmpty()) {
-                preview.guessError = guesser->loadError();
-            }
+        if (trimBlanks(reading).isEmpty()) {
+            prepared.needsGuess = true;
+            return prepared;
         }
+        reading = cleanValue(toStoredReading(reading));
+        finish(c);
+        return prepared;
+    }
+
+    void guessReading(ImportCandidate &c)
+    {
+        if (!guesser)
+            guesser = std::make_unique<ReadingGuesser>();
+        QString &reading = c.record[ReadingField];
+        if (const std::optional<QString> guess = guesser->guess(c.record[NameField])) {
+            reading = cleanValue(*guess);
+            c.readingGuessed = !trimBlanks(reading).isEmpty();
+        } else if (preview.guessError.isEmpty()) {
+            preview.guessError = guesser->loadError();
+        }
+    }
+
+    // Values cut to their field's maximum, the characters code page 932
+    // can't store, and the status against the listed contacts.
+    void finish(ImportCandidate &c) const
+    {
         for (int i = 0; i < FieldCount; ++i) {
             const int max = fieldMaxLength(i);
             if (c.record[i].size() > max) {
@@ -145,14 +198,11 @@ struct PreviewBuilder {
             if (const QString chars = unstorableCharacters(c.record[i]); !chars.isEmpty())
                 c.unstorable.append({i, chars});
         }
-        c.photo = incoming.photo;
-        c.photoType = incoming.photoType;
         const auto listedAt = listedKeys.isEmpty() ? listedKeys.cend() : listedKeys.constFind(recordKey(c.record));
         if (listedAt != listedKeys.cend()) {
             c.status = ImportStatus::Replaces;
             c.listedIndex = listedAt.value();
         }
-        preview.candidates.append(std::move(c));
     }
 };
 
@@ -179,7 +229,7 @@ QString withGeta(const QString &value)
 void addToPreview(ImportPreview &preview, const ReadOutcome &read, const QString &sourceFile,
                   const QList<ContactRecord> &listed)
 {
-    PreviewBuilder(preview, listed).add(read, sourceFile);
+    PreviewBuilder(preview, listed).add(QList<IncomingContact>(read.contacts), read.leftOut, sourceFile);
 }
 
 ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRecord> &listed)
@@ -201,7 +251,7 @@ ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRe
             return preview;
         }
         read += outcome.contacts.size();
-        builder.add(outcome, file);
+        builder.add(std::move(outcome.contacts), outcome.leftOut, file);
     }
     return preview;
 }
