@@ -642,11 +642,9 @@ PhoneKind phoneKind(const Property &p, const QString &label)
 bool isIgnored(QByteArrayView name)
 {
     // What describes the card rather than the contact.
-    for (QByteArrayView i : {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID", "X-ABSHOWAS",
-                             "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"})
-        if (is(name, i))
-            return true;
-    return false;
+    static constexpr QByteArrayView ignored[] = {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID",
+                                                 "X-ABSHOWAS", "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"};
+    return std::any_of(std::begin(ignored), std::end(ignored), [&](QByteArrayView i) { return is(name, i); });
 }
 
 enum class Name {
@@ -692,29 +690,26 @@ bool VCardParser::finishCard()
         }
     }
     // The card's plain UTF-8 values are decoded into one text that they
-    // share: one allocation a card instead of one a value.
+    // share: one allocation a card instead of one a value. A value that
+    // isn't UTF-8 is decoded on its own.
     QVarLengthArray<std::pair<qsizetype, qsizetype>, 32> spans(card_.size(), {-1, 0});
+    const auto plain = [&](const Property &p) {
+        return p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"));
+    };
     qsizetype plainBytes = 0;
-    for (qsizetype i = 0; i < card_.size(); ++i) {
-        const Property &p = card_[i];
-        if (p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"))
-            && isValidUtf8(p.value)) {
-            spans[i].first = 0;
-            plainBytes += p.value.size();
-        }
-    }
+    for (const Property &p : card_)
+        plainBytes += plain(p) ? p.value.size() : 0;
     QString cardText(plainBytes, Qt::Uninitialized);
     {
-        QStringDecoder utf8(QStringConverter::Utf8,
-                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-        QChar *const base = cardText.data();
-        QChar *out = base;
+        char16_t *const base = reinterpret_cast<char16_t *>(cardText.data());
+        char16_t *out = base;
         for (qsizetype i = 0; i < card_.size(); ++i) {
-            if (spans[i].first < 0)
+            if (!plain(card_[i]))
                 continue;
-            QChar *const end = utf8.appendToBuffer(out, card_[i].value);
-            spans[i] = {out - base, end - out};
-            out = end;
+            if (char16_t *const end = decodeUtf8(card_[i].value, out)) {
+                spans[i] = {out - base, end - out};
+                out = end;
+            }
         }
         // Japanese text takes a third of its UTF-8 bytes in UTF-16 units.
         cardText.truncate(out - base);

@@ -2,9 +2,11 @@
 
 #include "interchange/ContactReader.h"
 #include "interchange/FieldMap.h"
+#include "interchange/ReaderSupport.h"
 #include "shell/Cp932.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtTest>
 
@@ -346,6 +348,38 @@ private slots:
             read << describe(c);
         QCOMPARE(read, expected);
         QCOMPARE(describe(outcome.leftOut), describe(expectedLeftOut));
+    }
+
+    // The decoder of the cards' values takes what isValidUtf8 takes, and
+    // gives what Qt's decoder gives for it, a byte order mark kept.
+    void decodesUtf8AsItIsValidated_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII past eight bytes") << QByteArray("0123456789abcdef!");
+        QTest::newRow("two, three and four bytes") << QByteArray("\xC3\xA9\xE5\xB1\xB1\xF0\xA0\xAE\xB7" "a");
+        QTest::newRow("byte order mark kept") << QByteArray("\xEF\xBB\xBFx");
+        QTest::newRow("highest code point") << QByteArray("\xF4\x8F\xBF\xBF");
+        QTest::newRow("overlong two bytes") << QByteArray("\xC1\xBF");
+        QTest::newRow("overlong three bytes") << QByteArray("\xE0\x9F\xBF");
+        QTest::newRow("overlong four bytes") << QByteArray("\xF0\x8F\xBF\xBF");
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
+        QTest::newRow("cut at the end") << QByteArray("abc\xE5\xB1");
+        QTest::newRow("continuation byte alone") << QByteArray("a\x80");
+        QTest::newRow("Shift_JIS") << sjis("山田");
+    }
+
+    void decodesUtf8AsItIsValidated()
+    {
+        QFETCH(QByteArray, bytes);
+        std::vector<char16_t> out(size_t(bytes.size()) + 8, u'#');
+        const char16_t *const end = Detail::decodeUtf8(bytes, out.data());
+        QCOMPARE(end != nullptr, isValidUtf8(bytes));
+        if (end) {
+            QStringDecoder qt(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+            QCOMPARE(QStringView(out.data(), end - out.data()).toString(), QString(qt(bytes)));
+            QCOMPARE(out[size_t(end - out.data())], u'#'); // nothing written past the end
+        }
     }
 
     void leavesOutAHugePhoto_data()
