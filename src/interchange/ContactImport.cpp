@@ -46,12 +46,26 @@ namespace {
 // would make them.
 QString withoutLineBreaks(QString text)
 {
-    if (text.contains(u'\n') || text.contains(u'\r')) {
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c == u'\n' || c == u'\r'; })) {
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         text.replace(u'\r', u' ');
         text.replace(u'\n', u' ');
     }
     return text;
+}
+
+// Whether cleanValue(withoutLineBreaks(text)) is text itself, told in one
+// pass: printable ASCII and the characters from hiragana up hold no line
+// break, no JIS form that the editor maps (those lie in between) and no
+// full-width blank, so only a half-width blank at an end would change it.
+bool alreadyClean(QStringView text)
+{
+    if (text.isEmpty() || text.front() == HalfBlank || text.back() == HalfBlank)
+        return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x20 && u < 0x7F) || u >= 0x3040;
+    });
 }
 
 // Whether code page 932 stores every character, without building the bytes
@@ -155,7 +169,8 @@ struct PreviewBuilder {
         c.record = std::move(incoming.record);
         c.record.resize(FieldCount);
         for (int i = 0; i < FieldCount; ++i)
-            c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
+            if (!alreadyClean(c.record[i]))
+                c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
         if (trimBlanks(c.record[NameField]).isEmpty()) {
             prepared.nameless = true;
             return prepared;

@@ -30,11 +30,8 @@ using namespace Detail;
 
 namespace {
 
-// Whether two names are equal, ignoring the case of ASCII letters.
-bool is(QByteArrayView a, QByteArrayView b)
+bool equalNoCase(QByteArrayView a, QByteArrayView b)
 {
-    if (a.size() != b.size())
-        return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
         const char x = a[i];
         const char y = b[i];
@@ -44,12 +41,39 @@ bool is(QByteArrayView a, QByteArrayView b)
     return true;
 }
 
+// Whether two names are equal, ignoring the case of ASCII letters. Names
+// are mostly told apart by their length, which is compared where this is
+// called.
+inline bool is(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && equalNoCase(a, b);
+}
+
+// Whether text holds sought (which starts with a letter), ignoring case;
+// only where the first letter matches is the rest compared.
 bool containsNoCase(QByteArrayView text, QByteArrayView sought)
 {
+    const char first = char(sought.front() | 0x20);
     for (qsizetype i = 0; i + sought.size() <= text.size(); ++i)
-        if (is(text.sliced(i, sought.size()), sought))
+        if (char(text[i] | 0x20) == first && equalNoCase(text.sliced(i, sought.size()), sought))
             return true;
     return false;
+}
+
+// Whether a line holds nothing but white space, as trimmed() takes it.
+bool isBlankLine(QByteArrayView line)
+{
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+}
+
+// Where the group ends in a property's name (the last dot), or -1: a name
+// is a few bytes, which a plain loop searches faster than the general search.
+qsizetype groupDot(QByteArrayView name)
+{
+    for (qsizetype i = name.size() - 1; i >= 0; --i)
+        if (name[i] == '.')
+            return i;
+    return -1;
 }
 
 // One property of a card. Its parts are views into the file's bytes, or
@@ -96,7 +120,7 @@ QByteArrayView propertyName(QByteArrayView line)
     while (end < line.size() && line[end] != ';' && line[end] != ':')
         ++end;
     QByteArrayView name = line.first(end);
-    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+    if (const qsizetype dot = groupDot(name); dot >= 0)
         name = name.sliced(dot + 1);
     return name.trimmed();
 }
@@ -148,7 +172,7 @@ bool parseProperty(QByteArrayView line, Property &p)
     if (i >= line.size())
         return false;
     QByteArrayView fullName = line.first(i);
-    if (const qsizetype dot = fullName.lastIndexOf('.'); dot >= 0) {
+    if (const qsizetype dot = groupDot(fullName); dot >= 0) {
         p.group = fullName.first(dot);
         fullName = fullName.sliced(dot + 1);
     }
@@ -451,7 +475,7 @@ ReadOutcome VCardParser::run()
             return failed(ReadFailure::BadContent, error_);
         if (outcome_.failure == ReadFailure::TooMany)
             return std::move(outcome_);
-        if (line.trimmed().isEmpty())
+        if (isBlankLine(line))
             continue;
         logicalLine = lineNumber_;
         binary = isBinaryProperty(propertyName(line));
