@@ -201,7 +201,8 @@ struct PreviewBuilder {
     }
 
     // Values cut to their field's maximum, the characters code page 932
-    // can't store, and the status against the listed contacts.
+    // can't store, the record key and the status against the listed
+    // contacts.
     void finish(ImportCandidate &c) const
     {
         for (int i = 0; i < FieldCount; ++i) {
@@ -213,7 +214,8 @@ struct PreviewBuilder {
             if (const QString chars = unstorableCharacters(c.record[i]); !chars.isEmpty())
                 c.unstorable.append({i, chars});
         }
-        const auto listedAt = listedKeys.isEmpty() ? listedKeys.cend() : listedKeys.constFind(recordKey(c.record));
+        c.key = recordKey(c.record);
+        const auto listedAt = listedKeys.constFind(c.key);
         if (listedAt != listedKeys.cend()) {
             c.status = ImportStatus::Replaces;
             c.listedIndex = listedAt.value();
@@ -290,7 +292,7 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
             continue;
         }
         // The last contact of a key wins, at the place of the first.
-        const QString key = recordKey(c.record);
+        const QString &key = c.key;
         const auto at = byKey.constFind(key);
         if (at != byKey.cend()) {
             chosen[at.value()] = &c;
