@@ -652,13 +652,16 @@ void VCardParser::photo(const Property &p, ContactAssembler &contact)
 
 PhoneKind phoneKind(const Property &p, const QString &label)
 {
+    // Most numbers have no label: their types alone decide.
     const QString l = label.toLower();
-    if (p.hasType("FAX") || l.contains(u"fax") || l.contains(u"ファクス") || l.contains(u"ファックス"))
+    const auto says = [&](std::initializer_list<QStringView> words) {
+        return !l.isEmpty() && std::any_of(words.begin(), words.end(), [&](QStringView w) { return l.contains(w); });
+    };
+    if (p.hasType("FAX") || says({u"fax", u"ファクス", u"ファックス"}))
         return PhoneKind::Fax;
-    if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || l.contains(u"mobile")
-        || l.contains(u"携帯"))
+    if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || says({u"mobile", u"携帯"}))
         return PhoneKind::Cell;
-    if (p.hasType("WORK") || l.contains(u"work") || l.contains(u"勤務先") || l.contains(u"会社"))
+    if (p.hasType("WORK") || says({u"work", u"勤務先", u"会社"}))
         return PhoneKind::Work;
     return PhoneKind::Voice;
 }
@@ -766,7 +769,9 @@ bool VCardParser::finishCard()
         const std::optional<QString> decoded = decodedText(index);
         if (!decoded)
             return false;
-        const QString value = normaliseLineBreaks(*decoded);
+        // A value decoded as it stands holds no line break: the lines were
+        // cut at them. Only a decoded encoding can bring one.
+        const QString value = spans[index].first >= 0 ? *decoded : normaliseLineBreaks(*decoded);
         switch (name) {
         case Name::FN:
             contact.setFullName(unescape(value));
