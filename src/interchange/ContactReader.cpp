@@ -76,23 +76,22 @@ char16_t *decodeUtf8(QByteArrayView bytes, char16_t *out)
     const auto *p = reinterpret_cast<const uchar *>(bytes.data());
     const auto *const end = p + bytes.size();
     while (p < end) {
-        // ASCII eight bytes at a time, as isValidUtf8 takes it.
-        while (end - p >= 8) {
-            quint64 v;
-            std::memcpy(&v, p, 8);
-            if (v & 0x8080808080808080ull)
-                break;
-            for (int i = 0; i < 8; ++i)
-                out[i] = p[i];
-            p += 8;
-            out += 8;
-        }
-        if (p == end)
-            break;
         const uchar c = *p;
         if (c < 0x80) {
-            *out++ = c;
-            ++p;
+            // A run of ASCII: eight bytes at a time, as isValidUtf8 takes
+            // it, then the rest of the run one by one.
+            while (end - p >= 8) {
+                quint64 v;
+                std::memcpy(&v, p, 8);
+                if (v & 0x8080808080808080ull)
+                    break;
+                for (int i = 0; i < 8; ++i)
+                    out[i] = p[i];
+                p += 8;
+                out += 8;
+            }
+            while (p < end && *p < 0x80)
+                *out++ = *p++;
         } else if (c >= 0xE0 && c <= 0xEF) {
             // Japanese text: three bytes a character.
             if (end - p <= 2 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
