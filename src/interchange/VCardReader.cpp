@@ -109,8 +109,8 @@ bool isBinaryProperty(QByteArrayView name)
 // The name and parameters of a line.
 QByteArrayView headOfLine(QByteArrayView line)
 {
-    const qsizetype colon = line.indexOf(':');
-    return colon >= 0 ? line.first(colon) : line;
+    const void *colon = line.isEmpty() ? nullptr : std::memchr(line.data(), ':', size_t(line.size()));
+    return colon ? line.first(static_cast<const char *>(colon) - line.data()) : line;
 }
 
 // The property name at the start of a line, without its group.
@@ -125,14 +125,14 @@ QByteArrayView propertyName(QByteArrayView line)
     return name.trimmed();
 }
 
-bool declaresQuotedPrintable(QByteArrayView line)
+// What the head of a line (headOfLine) declares of its value's encoding.
+bool declaresQuotedPrintable(QByteArrayView head)
 {
-    return containsNoCase(headOfLine(line), "QUOTED-PRINTABLE");
+    return containsNoCase(head, "QUOTED-PRINTABLE");
 }
 
-bool declaresBase64(QByteArrayView line)
+bool declaresBase64(QByteArrayView head)
 {
-    const QByteArrayView head = headOfLine(line);
     return containsNoCase(head, "BASE64") || containsNoCase(head, "ENCODING=B");
 }
 
@@ -479,8 +479,9 @@ ReadOutcome VCardParser::run()
             continue;
         logicalLine = lineNumber_;
         binary = isBinaryProperty(propertyName(line));
-        quotedPrintable = declaresQuotedPrintable(line);
-        base64 = declaresBase64(line);
+        const QByteArrayView head = headOfLine(line);
+        quotedPrintable = declaresQuotedPrintable(head);
+        base64 = declaresBase64(head);
         const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
         if (line.size() > bound) {
             if (!binary)
