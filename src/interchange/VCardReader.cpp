@@ -44,7 +44,7 @@ bool equalNoCase(QByteArrayView a, QByteArrayView b)
 // Whether two names are equal, ignoring the case of ASCII letters. Names
 // are mostly told apart by their length, which is compared where this is
 // called.
-inline bool is(QByteArrayView a, QByteArrayView b)
+Q_ALWAYS_INLINE bool is(QByteArrayView a, QByteArrayView b)
 {
     return a.size() == b.size() && equalNoCase(a, b);
 }
