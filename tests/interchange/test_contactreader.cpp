@@ -293,20 +293,18 @@ private slots:
         QTest::addColumn<QString>("failure");
 
         // Seven lines a card, all of one length.
-        const auto card = [](int i, const char *lineEnd) {
+        const auto card = [](int i) {
             const QByteArray n = QByteArray::number(10000 + i);
-            return QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:山田 太郎" + n + "\nNICKNAME:t\nTEL;TYPE=CELL:090-0-" + n
-                              + "\nNOTE:" + QByteArray(200, 'x') + "\nEND:VCARD\n")
-                .replace("\n", lineEnd);
+            return crlf("BEGIN:VCARD\nVERSION:3.0\nFN:山田 太郎" + n + "\nNICKNAME:t\nTEL;TYPE=CELL:090-0-" + n
+                        + "\nNOTE:" + QByteArray(200, 'x') + "\nEND:VCARD\n");
         };
-        const auto cards = [&](int from, int count, const char *lineEnd = "\r\n") {
+        const auto cards = [&](int from, int count) {
             QList<QByteArray> list;
             for (int i = from; i < from + count; ++i)
-                list << card(i, lineEnd);
+                list << card(i);
             return list;
         };
-        QTest::newRow("CRLF") << cards(0, 4000) << MaxContacts << "";
-        QTest::newRow("LF") << cards(0, 4000, "\n") << MaxContacts << "";
+        QTest::newRow("plain cards") << cards(0, 4000) << MaxContacts << "";
         // The middle falls into this card's note, and the first boundary
         // after it lies between two cards nested in it.
         const QByteArray nested = "BEGIN:VCARD\r\nFN:o\r\nNOTE:" + QByteArray(4000, 'n')
@@ -334,16 +332,14 @@ private slots:
             return;
         }
         QVERIFY2(outcome.ok(), qPrintable(outcome.message));
-        QList<QStringList> expected;
+        QStringList expected, read;
         QMap<QString, int> expectedLeftOut;
         for (const QByteArray &one : cards) {
             const ReadOutcome alone = readContactBytes(one);
-            for (const IncomingContact &c : alone.contacts)
-                expected << describe(c);
+            expected << describe(alone.contacts.front());
             for (auto it = alone.leftOut.cbegin(); it != alone.leftOut.cend(); ++it)
                 expectedLeftOut[it.key()] += it.value();
         }
-        QList<QStringList> read;
         for (const IncomingContact &c : outcome.contacts)
             read << describe(c);
         QCOMPARE(read, expected);
@@ -366,7 +362,6 @@ private slots:
         QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
         QTest::newRow("cut at the end") << QByteArray("abc\xE5\xB1");
         QTest::newRow("continuation byte alone") << QByteArray("a\x80");
-        QTest::newRow("Shift_JIS") << sjis("山田");
     }
 
     void decodesUtf8AsItIsValidated()
