@@ -16,8 +16,10 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <numeric>
+#include <vector>
 
 namespace Interchange {
 
@@ -44,12 +46,26 @@ namespace {
 // would make them.
 QString withoutLineBreaks(QString text)
 {
-    if (text.contains(u'\n') || text.contains(u'\r')) {
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c == u'\n' || c == u'\r'; })) {
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         text.replace(u'\r', u' ');
         text.replace(u'\n', u' ');
     }
     return text;
+}
+
+// Whether cleanValue(withoutLineBreaks(text)) is text itself, told in one
+// pass: printable ASCII and the characters from hiragana up hold no line
+// break, no JIS form that the editor maps (those lie in between) and no
+// full-width blank, so only a half-width blank at an end would change it.
+bool alreadyClean(QStringView text)
+{
+    if (text.isEmpty() || text.front() == HalfBlank || text.back() == HalfBlank)
+        return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x20 && u < 0x7F) || u >= 0x3040;
+    });
 }
 
 // Whether code page 932 stores every character, without building the bytes
@@ -89,6 +105,14 @@ QString cutTo(const QString &value, int max)
     return cleanValue(value.left(length));
 }
 
+// An incoming contact made ready to store, but for a reading still to be
+// guessed: what can be done for each contact on its own, on any thread.
+struct PreparedContact {
+    ImportCandidate candidate;
+    bool nameless = false;   // no name: not imported, counted
+    bool needsGuess = false; // no reading: guessed, then finished
+};
+
 struct PreviewBuilder {
     ImportPreview &preview;
     const QList<ContactRecord> &listed;
@@ -102,40 +126,85 @@ struct PreviewBuilder {
             listedKeys.insert(recordKey(listed[i]), i);
     }
 
-    void add(const ReadOutcome &read, const QString &sourceFile)
+    void add(QList<IncomingContact> &&contacts, const QMap<QString, int> &leftOut, const QString &sourceFile)
     {
-        for (auto it = read.leftOut.cbegin(); it != read.leftOut.cend(); ++it)
+        for (auto it = leftOut.cbegin(); it != leftOut.cend(); ++it)
             preview.leftOut[it.key()] += it.value();
-        preview.candidates.reserve(preview.candidates.size() + read.contacts.size());
-        for (const IncomingContact &incoming : read.contacts)
-            addContact(incoming, sourceFile);
+        // Many contacts are prepared in two halves at once, the second one
+        // on a thread of its own; the guesses, which share one dictionary,
+        // and the counts follow in the files' order.
+        constexpr qsizetype kShared = 2000;
+        const qsizetype count = contacts.size();
+        const qsizetype half = count >= kShared ? count / 2 : count;
+        std::vector<PreparedContact> prepared(static_cast<size_t>(count));
+        const auto prepareRange = [&](qsizetype from, qsizetype to) {
+            for (qsizetype i = from; i < to; ++i)
+                prepared[size_t(i)] = prepare(std::move(contacts[i]), sourceFile);
+        };
+        std::future<void> second;
+        if (half < count)
+            second = std::async(std::launch::async | std::launch::deferred, [&] { prepareRange(half, count); });
+        prepareRange(0, half);
+        if (second.valid())
+            second.get();
+        preview.candidates.reserve(preview.candidates.size() + count);
+        for (PreparedContact &p : prepared) {
+            if (p.nameless) {
+                ++preview.leftOut[namelessKey()];
+                continue;
+            }
+            if (p.needsGuess) {
+                guessReading(p.candidate);
+                finish(p.candidate);
+            }
+            preview.candidates.append(std::move(p.candidate));
+        }
     }
 
-    void addContact(const IncomingContact &incoming, const QString &sourceFile)
+    PreparedContact prepare(IncomingContact &&incoming, const QString &sourceFile) const
     {
-        ImportCandidate c;
+        PreparedContact prepared;
+        ImportCandidate &c = prepared.candidate;
         c.sourceFile = sourceFile;
-        c.record = incoming.record;
+        c.record = std::move(incoming.record);
         c.record.resize(FieldCount);
         for (int i = 0; i < FieldCount; ++i)
-            c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
+            if (!alreadyClean(c.record[i]))
+                c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
         if (trimBlanks(c.record[NameField]).isEmpty()) {
-            ++preview.leftOut[namelessKey()];
-            return;
+            prepared.nameless = true;
+            return prepared;
         }
+        c.photo = std::move(incoming.photo);
+        c.photoType = std::move(incoming.photoType);
         QString &reading = c.record[ReadingField];
-        if (!trimBlanks(reading).isEmpty()) {
-            reading = cleanValue(toStoredReading(reading));
-        } else {
-            if (!guesser)
-                guesser = std::make_unique<ReadingGuesser>();
-            if (const std::optional<QString> guess = guesser->guess(c.record[NameField])) {
-                reading = cleanValue(*guess);
-                c.readingGuessed = !trimBlanks(reading).isEmpty();
-            } else if (preview.guessError.isEmpty()) {
-                preview.guessError = guesser->loadError();
-            }
+        if (trimBlanks(reading).isEmpty()) {
+            prepared.needsGuess = true;
+            return prepared;
         }
+        reading = cleanValue(toStoredReading(reading));
+        finish(c);
+        return prepared;
+    }
+
+    void guessReading(ImportCandidate &c)
+    {
+        if (!guesser)
+            guesser = std::make_unique<ReadingGuesser>();
+        QString &reading = c.record[ReadingField];
+        if (const std::optional<QString> guess = guesser->guess(c.record[NameField])) {
+            reading = cleanValue(*guess);
+            c.readingGuessed = !trimBlanks(reading).isEmpty();
+        } else if (preview.guessError.isEmpty()) {
+            preview.guessError = guesser->loadError();
+        }
+    }
+
+    // Values cut to their field's maximum, the characters code page 932
+    // can't store, the record key and the status against the listed
+    // contacts.
+    void finish(ImportCandidate &c) const
+    {
         for (int i = 0; i < FieldCount; ++i) {
             const int max = fieldMaxLength(i);
             if (c.record[i].size() > max) {
@@ -145,14 +214,12 @@ struct PreviewBuilder {
             if (const QString chars = unstorableCharacters(c.record[i]); !chars.isEmpty())
                 c.unstorable.append({i, chars});
         }
-        c.photo = incoming.photo;
-        c.photoType = incoming.photoType;
-        const auto listedAt = listedKeys.isEmpty() ? listedKeys.cend() : listedKeys.constFind(recordKey(c.record));
+        c.key = recordKey(c.record);
+        const auto listedAt = listedKeys.constFind(c.key);
         if (listedAt != listedKeys.cend()) {
             c.status = ImportStatus::Replaces;
             c.listedIndex = listedAt.value();
         }
-        preview.candidates.append(std::move(c));
     }
 };
 
@@ -179,7 +246,7 @@ QString withGeta(const QString &value)
 void addToPreview(ImportPreview &preview, const ReadOutcome &read, const QString &sourceFile,
                   const QList<ContactRecord> &listed)
 {
-    PreviewBuilder(preview, listed).add(read, sourceFile);
+    PreviewBuilder(preview, listed).add(QList<IncomingContact>(read.contacts), read.leftOut, sourceFile);
 }
 
 ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRecord> &listed)
@@ -201,7 +268,7 @@ ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRe
             return preview;
         }
         read += outcome.contacts.size();
-        builder.add(outcome, file);
+        builder.add(std::move(outcome.contacts), outcome.leftOut, file);
     }
     return preview;
 }
@@ -225,7 +292,7 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
             continue;
         }
         // The last contact of a key wins, at the place of the first.
-        const QString key = recordKey(c.record);
+        const QString &key = c.key;
         const auto at = byKey.constFind(key);
         if (at != byKey.cend()) {
             chosen[at.value()] = &c;

@@ -40,6 +40,7 @@ struct UnstorableField {
 
 struct ImportCandidate {
     ContactRecord record;   // ready to store, but for the unstorable characters
+    QString key;            // recordKey(record), made once with the record
     QByteArray photo;       // an embedded photo, saved only when the contact is merged
     QString photoType;      // "jpeg", "png", … as the file declared it (may be empty)
     QString sourceFile;

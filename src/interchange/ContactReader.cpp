@@ -71,6 +71,58 @@ bool isValidUtf8(QByteArrayView bytes)
 
 namespace Detail {
 
+char16_t *decodeUtf8(QByteArrayView bytes, char16_t *out)
+{
+    const auto *p = reinterpret_cast<const uchar *>(bytes.data());
+    const auto *const end = p + bytes.size();
+    while (p < end) {
+        const uchar c = *p;
+        if (c < 0x80) {
+            // A run of ASCII: eight bytes at a time, as isValidUtf8 takes
+            // it, then the rest of the run one by one.
+            while (end - p >= 8) {
+                quint64 v;
+                std::memcpy(&v, p, 8);
+                if (v & 0x8080808080808080ull)
+                    break;
+                for (int i = 0; i < 8; ++i)
+                    out[i] = p[i];
+                p += 8;
+                out += 8;
+            }
+            while (p < end && *p < 0x80)
+                *out++ = *p++;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            // Japanese text: three bytes a character.
+            if (end - p <= 2 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+                return nullptr;
+            const char32_t cp = char32_t(c & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                return nullptr;
+            *out++ = char16_t(cp);
+            p += 3;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            if (end - p <= 1 || (p[1] & 0xC0) != 0x80)
+                return nullptr;
+            *out++ = char16_t((c & 0x1F) << 6 | (p[1] & 0x3F));
+            p += 2;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            if (end - p <= 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
+                return nullptr;
+            const char32_t cp = char32_t(c & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12
+                | char32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF)
+                return nullptr;
+            *out++ = QChar::highSurrogate(cp);
+            *out++ = QChar::lowSurrogate(cp);
+            p += 4;
+        } else {
+            return nullptr;
+        }
+    }
+    return out;
+}
+
 std::optional<TextEncoding> markedEncoding(QByteArrayView bytes, qsizetype *bomLength)
 {
     *bomLength = 0;

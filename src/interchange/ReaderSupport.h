@@ -18,6 +18,11 @@ namespace Interchange::Detail {
 // The encoding a byte order mark gives, and the mark's length.
 std::optional<TextEncoding> markedEncoding(QByteArrayView bytes, qsizetype *bomLength);
 
+// Decodes bytes that are UTF-8 into out, which has room for bytes.size()
+// units, and returns the end of what it wrote; nullptr, and out's contents
+// undefined, when the bytes aren't UTF-8 as isValidUtf8 tells it.
+char16_t *decodeUtf8(QByteArrayView bytes, char16_t *out);
+
 // The text of bytes in a known encoding (UTF-16 is never passed: such files
 // are turned into UTF-8 first). Nothing when the bytes aren't valid.
 std::optional<QString> decodeAs(QByteArrayView bytes, TextEncoding encoding);

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <future>
 #include <utility>
 
 namespace Interchange {
@@ -29,11 +30,8 @@ using namespace Detail;
 
 namespace {
 
-// Whether two names are equal, ignoring the case of ASCII letters.
-bool is(QByteArrayView a, QByteArrayView b)
+bool equalNoCase(QByteArrayView a, QByteArrayView b)
 {
-    if (a.size() != b.size())
-        return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
         const char x = a[i];
         const char y = b[i];
@@ -43,12 +41,39 @@ bool is(QByteArrayView a, QByteArrayView b)
     return true;
 }
 
+// Whether two names are equal, ignoring the case of ASCII letters. Names
+// are mostly told apart by their length, which is compared where this is
+// called.
+Q_ALWAYS_INLINE bool is(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && equalNoCase(a, b);
+}
+
+// Whether text holds sought (which starts with a letter), ignoring case;
+// only where the first letter matches is the rest compared.
 bool containsNoCase(QByteArrayView text, QByteArrayView sought)
 {
+    const char first = char(sought.front() | 0x20);
     for (qsizetype i = 0; i + sought.size() <= text.size(); ++i)
-        if (is(text.sliced(i, sought.size()), sought))
+        if (char(text[i] | 0x20) == first && equalNoCase(text.sliced(i, sought.size()), sought))
             return true;
     return false;
+}
+
+// Whether a line holds nothing but white space, as trimmed() takes it.
+bool isBlankLine(QByteArrayView line)
+{
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+}
+
+// Where the group ends in a property's name (the last dot), or -1: a name
+// is a few bytes, which a plain loop searches faster than the general search.
+qsizetype groupDot(QByteArrayView name)
+{
+    for (qsizetype i = name.size() - 1; i >= 0; --i)
+        if (name[i] == '.')
+            return i;
+    return -1;
 }
 
 // One property of a card. Its parts are views into the file's bytes, or
@@ -84,8 +109,8 @@ bool isBinaryProperty(QByteArrayView name)
 // The name and parameters of a line.
 QByteArrayView headOfLine(QByteArrayView line)
 {
-    const qsizetype colon = line.indexOf(':');
-    return colon >= 0 ? line.first(colon) : line;
+    const void *colon = line.isEmpty() ? nullptr : std::memchr(line.data(), ':', size_t(line.size()));
+    return colon ? line.first(static_cast<const char *>(colon) - line.data()) : line;
 }
 
 // The property name at the start of a line, without its group.
@@ -95,19 +120,19 @@ QByteArrayView propertyName(QByteArrayView line)
     while (end < line.size() && line[end] != ';' && line[end] != ':')
         ++end;
     QByteArrayView name = line.first(end);
-    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+    if (const qsizetype dot = groupDot(name); dot >= 0)
         name = name.sliced(dot + 1);
     return name.trimmed();
 }
 
-bool declaresQuotedPrintable(QByteArrayView line)
+// What the head of a line (headOfLine) declares of its value's encoding.
+bool declaresQuotedPrintable(QByteArrayView head)
 {
-    return containsNoCase(headOfLine(line), "QUOTED-PRINTABLE");
+    return containsNoCase(head, "QUOTED-PRINTABLE");
 }
 
-bool declaresBase64(QByteArrayView line)
+bool declaresBase64(QByteArrayView head)
 {
-    const QByteArrayView head = headOfLine(line);
     return containsNoCase(head, "BASE64") || containsNoCase(head, "ENCODING=B");
 }
 
@@ -147,7 +172,7 @@ bool parseProperty(QByteArrayView line, Property &p)
     if (i >= line.size())
         return false;
     QByteArrayView fullName = line.first(i);
-    if (const qsizetype dot = fullName.lastIndexOf('.'); dot >= 0) {
+    if (const qsizetype dot = groupDot(fullName); dot >= 0) {
         p.group = fullName.first(dot);
         fullName = fullName.sliced(dot + 1);
     }
@@ -328,6 +353,8 @@ public:
     }
 
     ReadOutcome run();
+    // The bytes of the photos kept so far, counted against MaxPhotoBytesTotal.
+    qsizetype photoBytesKept() const { return photoBytes_; }
 
 private:
     bool nextPhysicalLine(QByteArrayView &line);
@@ -448,12 +475,13 @@ ReadOutcome VCardParser::run()
             return failed(ReadFailure::BadContent, error_);
         if (outcome_.failure == ReadFailure::TooMany)
             return std::move(outcome_);
-        if (line.trimmed().isEmpty())
+        if (isBlankLine(line))
             continue;
         logicalLine = lineNumber_;
         binary = isBinaryProperty(propertyName(line));
-        quotedPrintable = declaresQuotedPrintable(line);
-        base64 = declaresBase64(line);
+        const QByteArrayView head = headOfLine(line);
+        quotedPrintable = declaresQuotedPrintable(head);
+        base64 = declaresBase64(head);
         const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
         if (line.size() > bound) {
             if (!binary)
@@ -625,13 +653,16 @@ void VCardParser::photo(const Property &p, ContactAssembler &contact)
 
 PhoneKind phoneKind(const Property &p, const QString &label)
 {
+    // Most numbers have no label: their types alone decide.
     const QString l = label.toLower();
-    if (p.hasType("FAX") || l.contains(u"fax") || l.contains(u"ファクス") || l.contains(u"ファックス"))
+    const auto says = [&](std::initializer_list<QStringView> words) {
+        return !l.isEmpty() && std::any_of(words.begin(), words.end(), [&](QStringView w) { return l.contains(w); });
+    };
+    if (p.hasType("FAX") || says({u"fax", u"ファクス", u"ファックス"}))
         return PhoneKind::Fax;
-    if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || l.contains(u"mobile")
-        || l.contains(u"携帯"))
+    if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || says({u"mobile", u"携帯"}))
         return PhoneKind::Cell;
-    if (p.hasType("WORK") || l.contains(u"work") || l.contains(u"勤務先") || l.contains(u"会社"))
+    if (p.hasType("WORK") || says({u"work", u"勤務先", u"会社"}))
         return PhoneKind::Work;
     return PhoneKind::Voice;
 }
@@ -639,11 +670,9 @@ PhoneKind phoneKind(const Property &p, const QString &label)
 bool isIgnored(QByteArrayView name)
 {
     // What describes the card rather than the contact.
-    for (QByteArrayView i : {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID", "X-ABSHOWAS",
-                             "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"})
-        if (is(name, i))
-            return true;
-    return false;
+    static constexpr QByteArrayView ignored[] = {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID",
+                                                 "X-ABSHOWAS", "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"};
+    return std::any_of(std::begin(ignored), std::end(ignored), [&](QByteArrayView i) { return is(name, i); });
 }
 
 enum class Name {
@@ -689,29 +718,26 @@ bool VCardParser::finishCard()
         }
     }
     // The card's plain UTF-8 values are decoded into one text that they
-    // share: one allocation a card instead of one a value.
+    // share: one allocation a card instead of one a value. A value that
+    // isn't UTF-8 is decoded on its own.
     QVarLengthArray<std::pair<qsizetype, qsizetype>, 32> spans(card_.size(), {-1, 0});
+    const auto plain = [&](const Property &p) {
+        return p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"));
+    };
     qsizetype plainBytes = 0;
-    for (qsizetype i = 0; i < card_.size(); ++i) {
-        const Property &p = card_[i];
-        if (p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"))
-            && isValidUtf8(p.value)) {
-            spans[i].first = 0;
-            plainBytes += p.value.size();
-        }
-    }
+    for (const Property &p : card_)
+        plainBytes += plain(p) ? p.value.size() : 0;
     QString cardText(plainBytes, Qt::Uninitialized);
     {
-        QStringDecoder utf8(QStringConverter::Utf8,
-                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-        QChar *const base = cardText.data();
-        QChar *out = base;
+        char16_t *const base = reinterpret_cast<char16_t *>(cardText.data());
+        char16_t *out = base;
         for (qsizetype i = 0; i < card_.size(); ++i) {
-            if (spans[i].first < 0)
+            if (!plain(card_[i]))
                 continue;
-            QChar *const end = utf8.appendToBuffer(out, card_[i].value);
-            spans[i] = {out - base, end - out};
-            out = end;
+            if (char16_t *const end = decodeUtf8(card_[i].value, out)) {
+                spans[i] = {out - base, end - out};
+                out = end;
+            }
         }
         // Japanese text takes a third of its UTF-8 bytes in UTF-16 units.
         cardText.truncate(out - base);
@@ -744,7 +770,9 @@ bool VCardParser::finishCard()
         const std::optional<QString> decoded = decodedText(index);
         if (!decoded)
             return false;
-        const QString value = normaliseLineBreaks(*decoded);
+        // A value decoded as it stands holds no line break: the lines were
+        // cut at them. Only a decoded encoding can bring one.
+        const QString value = spans[index].first >= 0 ? *decoded : normaliseLineBreaks(*decoded);
         switch (name) {
         case Name::FN:
             contact.setFullName(unescape(value));
@@ -853,6 +881,60 @@ bool VCardParser::finishCard()
     return true;
 }
 
+// Where a long file can be cut for its halves to be read at once: the start
+// of a "BEGIN:VCARD" line that follows an "END:VCARD" line, near the middle.
+// Neither line can be part of another (neither is folded, and a soft line
+// break never joins END:VCARD), so the card before ends there and the next
+// one starts afresh; 0 when there is no such place.
+qsizetype cardBoundaryNearMiddle(QByteArrayView body)
+{
+    const qsizetype giveUpAt = body.size() / 2 + body.size() / 8; // too far from the middle to pay
+    for (qsizetype at = body.indexOf("\nBEGIN:VCARD", body.size() / 2); at >= 0 && at < giveUpAt;
+         at = body.indexOf("\nBEGIN:VCARD", at + 1)) {
+        const qsizetype begin = at + 1;
+        const qsizetype after = begin + 11;
+        if (after >= body.size() || (body[after] != '\r' && body[after] != '\n'))
+            continue;
+        const qsizetype endOfEnd = at > 0 && body[at - 1] == '\r' ? at - 1 : at;
+        if (endOfEnd >= 10 && body.sliced(endOfEnd - 10, 10) == "\nEND:VCARD")
+            return begin;
+    }
+    return 0;
+}
+
+// A file this long is read in two halves at once.
+constexpr qsizetype kHalvesFrom = 1024 * 1024;
+
+ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter)
+{
+    const qsizetype cut = body.size() >= kHalvesFrom ? cardBoundaryNearMiddle(body) : 0;
+    if (cut > 0) {
+        VCardParser firstHalf(body.first(cut), markedUnicode, fromUtf16, stopAfter);
+        VCardParser secondHalf(body.sliced(cut), markedUnicode, fromUtf16, stopAfter);
+        std::future<ReadOutcome> second = std::async(std::launch::async | std::launch::deferred,
+                                                     [&secondHalf] { return secondHalf.run(); });
+        ReadOutcome first = firstHalf.run();
+        ReadOutcome rest = second.get();
+        // The halves make the whole only when both read through, the
+        // contacts stay within the limit and no photo was left out for the
+        // total of the photos, whose count runs through the whole file.
+        // Otherwise the file is read again in one piece, which also gives a
+        // failure its line number in the file.
+        const bool photosWithinTotal = firstHalf.photoBytesKept() + secondHalf.photoBytesKept()
+            <= MaxPhotoBytesTotal - MaxPhotoBytes;
+        if (first.ok() && rest.ok() && photosWithinTotal
+            && first.contacts.size() + rest.contacts.size() <= stopAfter) {
+            first.contacts.reserve(first.contacts.size() + rest.contacts.size());
+            for (IncomingContact &c : rest.contacts)
+                first.contacts.append(std::move(c));
+            for (auto it = rest.leftOut.cbegin(); it != rest.leftOut.cend(); ++it)
+                first.leftOut[it.key()] += it.value();
+            return first;
+        }
+    }
+    return VCardParser(body, markedUnicode, fromUtf16, stopAfter).run();
+}
+
 } // namespace
 
 ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
@@ -871,8 +953,7 @@ ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
         return failed(ReadFailure::BadContent,
                       QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
     }
-    VCardParser parser(body, marked.has_value(), fromUtf16, stopAfter);
-    return parser.run();
+    return readCards(body, marked.has_value(), fromUtf16, stopAfter);
 }
 
 } // namespace Interchange

@@ -126,6 +126,45 @@ private slots:
         QCOMPARE(summary.guessedReadings, 1);
     }
 
+    // Many contacts are prepared on two threads: each must come out as it
+    // does alone, in the files' order, the guesses and the counts included.
+    void manyContactsArePreparedAsEachAlone()
+    {
+        const QList<QByteArray> kinds = {
+            card(u"FN:鈴木　一郎\r\nX-PHONETIC-LAST-NAME:スズキ\r\nX-PHONETIC-FIRST-NAME:ｲﾁﾛｳ\r\n"_qs),
+            card(u"FN:山田 太郎\r\nSORT-STRING:やまだたろう\r\n"_qs),
+            card(u"FN:山田 太郎\r\nNICKNAME:たろ\r\n"_qs),
+            card(u"ORG:会社だけ\r\n"_qs),
+            card(u"FN:𠮷田 😀\r\nSORT-STRING:よしだ\r\nADR:;;"_qs + QString(60, u'東') + u";;;;\r\n"_qs),
+        };
+        ContactRecord listed = emptyContact();
+        listed[NameField] = u"山田　太郎"_qs;
+        listed[ReadingField] = u"やまだ　たろう"_qs;
+        const auto describe = [](const ImportPreview &preview) {
+            QStringList lines;
+            for (const ImportCandidate &c : preview.candidates) {
+                QString line = c.record.join(u'|') + u" status %1 %2 guessed %3"_qs.arg(int(c.status))
+                                                       .arg(c.listedIndex).arg(c.readingGuessed);
+                for (const UnstorableField &f : c.unstorable)
+                    line += u" unstorable %1:%2"_qs.arg(f.field).arg(f.characters);
+                for (const int f : c.cutFields)
+                    line += u" cut %1"_qs.arg(f);
+                lines << line;
+            }
+            for (auto it = preview.leftOut.cbegin(); it != preview.leftOut.cend(); ++it)
+                lines << it.key() + u'=' + QString::number(*it);
+            return lines;
+        };
+        QByteArray all;
+        ImportPreview alone;
+        for (int i = 0; i < 2500; ++i) {
+            const QByteArray &one = kinds[i % kinds.size()];
+            all += one;
+            addToPreview(alone, readContactBytes(one), u"in.vcf"_qs, {listed});
+        }
+        QCOMPARE(describe(previewOf(all, {listed})), describe(alone));
+    }
+
     // Ticks, the unstorable choice, the last of a key winning, the order.
     void choosesWhatTheUserTicked_data()
     {

@@ -2,9 +2,11 @@
 
 #include "interchange/ContactReader.h"
 #include "interchange/FieldMap.h"
+#include "interchange/ReaderSupport.h"
 #include "shell/Cp932.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtTest>
 
@@ -279,6 +281,100 @@ private slots:
         QCOMPARE(outcome.failure, ReadFailure::TooMany);
         QCOMPARE(outcome.message, QStringLiteral("１００００件超えてしまいます。"));
         QCOMPARE(outcome.contacts.size(), qsizetype(MaxContacts + 1));
+    }
+
+    // A long file is read in two halves at once: the contacts, what was left
+    // out and the failures must be those of reading it in one piece (here:
+    // of reading its cards one by one), wherever the cut falls.
+    void readsALongFileAsOne_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("cards");
+        QTest::addColumn<int>("stopAfter");
+        QTest::addColumn<QString>("failure");
+
+        // Seven lines a card, all of one length.
+        const auto card = [](int i) {
+            const QByteArray n = QByteArray::number(10000 + i);
+            return crlf("BEGIN:VCARD\nVERSION:3.0\nFN:山田 太郎" + n + "\nNICKNAME:t\nTEL;TYPE=CELL:090-0-" + n
+                        + "\nNOTE:" + QByteArray(200, 'x') + "\nEND:VCARD\n");
+        };
+        const auto cards = [&](int from, int count) {
+            QList<QByteArray> list;
+            for (int i = from; i < from + count; ++i)
+                list << card(i);
+            return list;
+        };
+        QTest::newRow("plain cards") << cards(0, 4000) << MaxContacts << "";
+        // The middle falls into this card's note, and the first boundary
+        // after it lies between two cards nested in it.
+        const QByteArray nested = "BEGIN:VCARD\r\nFN:o\r\nNOTE:" + QByteArray(4000, 'n')
+            + "\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:x\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:y\r\nEND:VCARD\r\n"
+              "END:VCARD\r\n";
+        QTest::newRow("cut inside a card") << cards(0, 2000) + QList<QByteArray>{nested} + cards(2000, 2000)
+                                           << MaxContacts << "";
+        QTest::newRow("broken card near the end")
+            << cards(0, 3999) + QList<QByteArray>{"BEGIN:VCARD\r\nFN;CHARSET=UTF-8:\xE3\x81\r\nEND:VCARD\r\n"}
+            << MaxContacts << QString::number(3999 * 7 + 2) + " 行目: UTF-8 と宣言された値";
+        QTest::newRow("past the limit in the halves together") << cards(0, 4000) << 3000 << "１００００件";
+    }
+
+    void readsALongFileAsOne()
+    {
+        QFETCH(QList<QByteArray>, cards);
+        QFETCH(int, stopAfter);
+        QFETCH(QString, failure);
+
+        const ReadOutcome outcome = readContactBytes(cards.join(), stopAfter);
+        if (!failure.isEmpty()) {
+            QVERIFY2(outcome.message.contains(failure), qPrintable(outcome.message));
+            if (outcome.failure == ReadFailure::TooMany)
+                QCOMPARE(outcome.contacts.size(), qsizetype(stopAfter + 1));
+            return;
+        }
+        QVERIFY2(outcome.ok(), qPrintable(outcome.message));
+        QStringList expected, read;
+        QMap<QString, int> expectedLeftOut;
+        for (const QByteArray &one : cards) {
+            const ReadOutcome alone = readContactBytes(one);
+            expected << describe(alone.contacts.front());
+            for (auto it = alone.leftOut.cbegin(); it != alone.leftOut.cend(); ++it)
+                expectedLeftOut[it.key()] += it.value();
+        }
+        for (const IncomingContact &c : outcome.contacts)
+            read << describe(c);
+        QCOMPARE(read, expected);
+        QCOMPARE(describe(outcome.leftOut), describe(expectedLeftOut));
+    }
+
+    // The decoder of the cards' values takes what isValidUtf8 takes, and
+    // gives what Qt's decoder gives for it, a byte order mark kept.
+    void decodesUtf8AsItIsValidated_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII past eight bytes") << QByteArray("0123456789abcdef!");
+        QTest::newRow("two, three and four bytes") << QByteArray("\xC3\xA9\xE5\xB1\xB1\xF0\xA0\xAE\xB7" "a");
+        QTest::newRow("byte order mark kept") << QByteArray("\xEF\xBB\xBFx");
+        QTest::newRow("highest code point") << QByteArray("\xF4\x8F\xBF\xBF");
+        QTest::newRow("overlong two bytes") << QByteArray("\xC1\xBF");
+        QTest::newRow("overlong three bytes") << QByteArray("\xE0\x9F\xBF");
+        QTest::newRow("overlong four bytes") << QByteArray("\xF0\x8F\xBF\xBF");
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
+        QTest::newRow("cut at the end") << QByteArray("abc\xE5\xB1");
+        QTest::newRow("continuation byte alone") << QByteArray("a\x80");
+    }
+
+    void decodesUtf8AsItIsValidated()
+    {
+        QFETCH(QByteArray, bytes);
+        std::vector<char16_t> out(size_t(bytes.size()) + 8, u'#');
+        const char16_t *const end = Detail::decodeUtf8(bytes, out.data());
+        QCOMPARE(end != nullptr, isValidUtf8(bytes));
+        if (end) {
+            QStringDecoder qt(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+            QCOMPARE(QStringView(out.data(), end - out.data()).toString(), QString(qt(bytes)));
+            QCOMPARE(out[size_t(end - out.data())], u'#'); // nothing written past the end
+        }
     }
 
     void leavesOutAHugePhoto_data()
