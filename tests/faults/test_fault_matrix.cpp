@@ -404,7 +404,8 @@ int windowOfRoutine(const QString &routine)
 {
     static const QStringList list = {QStringLiteral("CmdImport_Click"), QStringLiteral("Pf_GuWork_Set"),
                                      QStringLiteral("MnuUndo_Click"),
-                                     QStringLiteral("Pf_TextRead"), QStringLiteral("CmdExport_Click")};
+                                     QStringLiteral("Pf_TextRead"), QStringLiteral("CmdExport_Click"),
+                                     QStringLiteral("ExportFiles_Click")};
     static const QStringList editor = {QStringLiteral("CmdUpdate2_Click"), QStringLiteral("CmdDelete2_Click")};
     if (list.contains(routine))
         return 1;
