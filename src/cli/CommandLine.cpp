@@ -200,8 +200,10 @@ int runQuery(const QStringList &args)
     if (!query.valid())
         return usageError(QStringLiteral("検索文字列を入力して下さい"));
 
-    const bool read = scanContactList(MailQuery::fieldsLookedAt, [&](const RecordScanner &scanner) {
-        query.add(scanner.values());
+    // The query reads the bytes of the fields it looks at itself.
+    constexpr quint32 noFieldDecoded = 0;
+    const bool read = scanContactList(noFieldDecoded, [&](const RecordScanner &scanner) {
+        query.add(scanner);
         return true;
     });
     if (!read)

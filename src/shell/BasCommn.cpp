@@ -70,8 +70,8 @@ namespace {
 // accents, jamo, characters that fold to several) are normalised in their
 // run, together with the character before it.
 constexpr char16_t kUnknown = 0;
-constexpr char16_t kSkip = 0xFFFF;
-constexpr char16_t kNormalise = 0xFFFE;
+constexpr char16_t kSkip = FoldsToNothing;
+constexpr char16_t kNormalise = FoldsInItsRun;
 
 bool combinesWithNeighbours(char16_t c)
 {
@@ -111,6 +111,11 @@ inline char16_t foldOf(char16_t c)
 }
 
 } // namespace
+
+char16_t foldOfCharacter(char16_t c)
+{
+    return foldOf(c);
+}
 
 QString foldForSearch(QStringView text)
 {

@@ -678,8 +678,8 @@ bool RecordScanner::next()
         return false;
     // Where each line of the record lies, then its text: the text buffer
     // only grows, so views into it stay valid for the whole record.
-    qsizetype starts[32];
-    qsizetype lengths[32];
+    qsizetype *const starts = starts_;
+    qsizetype *const lengths = lengths_;
     const int lines = linesPerRecord_;
     qsizetype room = 0;
     for (int i = 0; i < lines; ++i) {

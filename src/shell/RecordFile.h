@@ -134,6 +134,9 @@ public:
     // The next record, or false at the end; valid until the next call.
     bool next();
     const QList<QStringView> &values() const { return values_; }
+    // Line i of the record as the file holds it, without its line end, for
+    // a reader that decodes only what it needs.
+    QByteArrayView lineBytes(int i) const { return QByteArrayView(bytes_ + starts_[i], lengths_[i]); }
     // The size of the file, for sizing what is built from it.
     qsizetype fileSize() const { return size_; }
 
@@ -143,6 +146,8 @@ private:
     qsizetype pos_ = 0;
     int linesPerRecord_;
     quint32 wanted_;
+    qsizetype starts_[32] = {};
+    qsizetype lengths_[32] = {};
     std::vector<char16_t> text_;
     QList<QStringView> values_;
 };
