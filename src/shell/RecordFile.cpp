@@ -663,18 +663,73 @@ RecordScanner::RecordScanner(const QString &path, int linesPerRecord, quint32 wa
     if (map == MAP_FAILED)
         throwErrno();
     bytes_ = static_cast<const char *>(map);
+    end_ = size_;
+    mapping_ = std::shared_ptr<const char>(bytes_, [size = size_t(size_)](const char *bytes) {
+        ::munmap(const_cast<char *>(bytes), size);
+    });
 }
 
-RecordScanner::~RecordScanner()
+RecordScanner::RecordScanner(const RecordScanner &whole, qsizetype from)
+    : mapping_(whole.mapping_), bytes_(whole.bytes_), size_(whole.size_), end_(whole.end_), pos_(from),
+      linesPerRecord_(whole.linesPerRecord_), wanted_(whole.wanted_)
 {
-    if (bytes_)
-        ::munmap(const_cast<char *>(bytes_), size_t(size_));
+}
+
+RecordScanner::~RecordScanner() = default;
+
+// How many lines end in bytes [from, to): at each LF, and at each CR that
+// no LF follows (size bounds the look at the byte after).
+static qsizetype countLineEnds(const char *bytes, qsizetype from, qsizetype to, qsizetype size)
+{
+    qsizetype count = 0;
+    qsizetype i = from;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= to && i + 17 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
+        const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lf),
+                                          _mm_andnot_si128(_mm_cmpeq_epi8(after, lf), _mm_cmpeq_epi8(v, cr)));
+        count += std::popcount(unsigned(_mm_movemask_epi8(ends)));
+    }
+#endif
+    for (; i < to; ++i)
+        count += bytes[i] == '\n' || (bytes[i] == '\r' && !(i + 1 < size && bytes[i + 1] == '\n'));
+    return count;
+}
+
+std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
+{
+    Q_ASSERT(pos_ == 0);
+    // Below this a second thread costs more than it saves.
+    constexpr qsizetype kWorthSplitting = 256 * 1024;
+    if (end_ < kWorthSplitting)
+        return nullptr;
+    const auto afterLineEnd = [&](qsizetype at) {
+        return at + (bytes_[at] == '\r' && at + 1 < end_ && bytes_[at + 1] == '\n' ? 2 : 1);
+    };
+    qsizetype at = nextLineEndWide(bytes_, end_ / 2, end_);
+    if (at == end_)
+        return nullptr;
+    at = afterLineEnd(at);
+    for (qsizetype lines = countLineEnds(bytes_, 0, at, end_); lines % linesPerRecord_ != 0; ++lines) {
+        const qsizetype lineEnd = nextLineEndWide(bytes_, at, end_);
+        if (lineEnd == end_)
+            return nullptr;
+        at = afterLineEnd(lineEnd);
+    }
+    if (at >= end_)
+        return nullptr;
+    std::unique_ptr<RecordScanner> second(new RecordScanner(*this, at));
+    end_ = at;
+    return second;
 }
 
 bool RecordScanner::next()
 {
     values_.clear();
-    if (pos_ >= size_)
+    if (pos_ >= end_)
         return false;
     // Where each line of the record lies, then its text: the text buffer
     // only grows, so views into it stay valid for the whole record.
@@ -683,9 +738,9 @@ bool RecordScanner::next()
     const int lines = linesPerRecord_;
     qsizetype room = 0;
     for (int i = 0; i < lines; ++i) {
-        if (pos_ >= size_)
+        if (pos_ >= end_)
             throw AppError{ErrNo::InputPastEnd};
-        const qsizetype end = nextLineEndWide(bytes_, pos_, size_);
+        const qsizetype end = nextLineEndWide(bytes_, pos_, end_);
         if (end - pos_ > kMaxLineBytes)
             throw AppError{ErrNo::LineTooLong};
         starts[i] = pos_;
@@ -693,8 +748,8 @@ bool RecordScanner::next()
         if (wanted_ & (1u << i))
             room += lengths[i];
         pos_ = end;
-        if (pos_ < size_) {
-            if (bytes_[pos_] == '\r' && pos_ + 1 < size_ && bytes_[pos_ + 1] == '\n')
+        if (pos_ < end_) {
+            if (bytes_[pos_] == '\r' && pos_ + 1 < end_ && bytes_[pos_ + 1] == '\n')
                 ++pos_;
             ++pos_;
         }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -140,9 +141,21 @@ public:
     // The size of the file, for sizing what is built from it.
     qsizetype fileSize() const { return size_; }
 
+    // Hands the records from about the middle of the file on to a scanner
+    // of their own, so that two threads read one half each; this scanner
+    // then ends where that one begins. The place is found by counting the
+    // lines from the start, so it is a record's first line whatever the
+    // line ends. Nothing for a file too small to be worth it, or with no
+    // record after its middle. Only before the first next().
+    std::unique_ptr<RecordScanner> splitOffSecondHalf();
+
 private:
+    RecordScanner(const RecordScanner &whole, qsizetype from);
+
+    std::shared_ptr<const char> mapping_; // shared by the halves
     const char *bytes_ = nullptr;
     qsizetype size_ = 0;
+    qsizetype end_ = 0; // where this scanner's records end
     qsizetype pos_ = 0;
     int linesPerRecord_;
     quint32 wanted_;

@@ -4,6 +4,8 @@
 
 #include "cli/CommandLine.h"
 #include "contacts/ContactRecord.h"
+#include "interchange/FieldMap.h"
+#include "shell/AppError.h"
 #include "interchange/ContactExport.h"
 #include "shell/BasConst.h"
 #include "shell/InstanceLock.h"
@@ -128,6 +130,45 @@ private slots:
         QVERIFY(QString::fromLatin1(data.read(u"load.txt"_qs)).contains(saved.front()));
         const Run exported = runTessaline({u"export"_qs});
         QVERIFY2(exported.out.contains(QString::fromLatin1(jpeg.toBase64().left(12))), qPrintable(exported.out));
+    }
+
+    // A long list is written in two halves at once: standard output gets
+    // what the file gets, and a list that can't be read to its end leaves
+    // whole cards only, none after the contact that can't be read.
+    void exportOfALongListToStandardOutput_data()
+    {
+        QTest::addColumn<int>("badContact"); // -1: none
+        QTest::newRow("whole list") << -1;
+        QTest::newRow("bytes that are no text in the first half") << 500;
+        QTest::newRow("bytes that are no text in the second half") << 2500;
+    }
+    void exportOfALongListToStandardOutput()
+    {
+        QFETCH(int, badContact);
+        constexpr int count = 3000;
+        ScratchData data;
+        QList<ContactRecord> contacts = generateContacts(count, 5);
+        if (badContact >= 0)
+            contacts[badContact][FieldMap::CommentField] = u"@@@"_qs;
+        writeContactFile(data.path(u"load.txt"_qs), contacts);
+        data.write(u"load.txt"_qs, data.read(u"load.txt"_qs).replace("@@@", "\x81\x20"));
+        const Run run = runTessaline({u"export"_qs});
+        if (badContact < 0) {
+            const QString file = data.path(u"../export.vcf"_qs);
+            QCOMPARE(runTessaline({u"export"_qs, u"--output"_qs, file}).exitCode, 0);
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(run.out.count(u"BEGIN:VCARD"_qs), count);
+            QCOMPARE(run.out, QString::fromUtf8(data.read(u"../export.vcf"_qs)));
+            return;
+        }
+        QCOMPARE(run.exitCode, int(ExitCode::FileError));
+        QVERIFY2(run.err.contains(u"エラー 1001"_qs), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty() || run.out.endsWith(u"END:VCARD\r\n"_qs));
+        // Past the middle, every card before that contact is there.
+        if (badContact > count / 2)
+            QCOMPARE(run.out.count(u"BEGIN:VCARD"_qs), badContact);
+        else
+            QVERIFY(run.out.count(u"BEGIN:VCARD"_qs) <= badContact);
     }
 
     // The command's export then its import into an empty list gives the
