@@ -686,12 +686,19 @@ static qsizetype countLineEnds(const char *bytes, qsizetype from, qsizetype to, 
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= to && i + 17 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-        const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
-        const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lf),
-                                          _mm_andnot_si128(_mm_cmpeq_epi8(after, lf), _mm_cmpeq_epi8(v, cr)));
-        count += std::popcount(unsigned(_mm_movemask_epi8(ends)));
+    // Each byte lane counts its line ends (a match is -1) for up to 255
+    // blocks, then the lanes are summed.
+    while (i + 16 <= to && i + 17 <= size) {
+        __m128i lanes = _mm_setzero_si128();
+        for (int block = 0; block < 255 && i + 16 <= to && i + 17 <= size; ++block, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+            const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
+            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lf),
+                                              _mm_andnot_si128(_mm_cmpeq_epi8(after, lf), _mm_cmpeq_epi8(v, cr)));
+            lanes = _mm_sub_epi8(lanes, ends);
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
     }
 #endif
     for (; i < to; ++i)
