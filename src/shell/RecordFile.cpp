@@ -735,9 +735,10 @@ std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
 
 bool RecordScanner::next()
 {
-    values_.clear();
-    if (pos_ >= end_)
+    if (pos_ >= end_) {
+        values_.clear();
         return false;
+    }
     // Where each line of the record lies, then its text: the text buffer
     // only grows, so views into it stay valid for the whole record.
     qsizetype *const starts = starts_;
@@ -765,19 +766,18 @@ bool RecordScanner::next()
         text_.resize(size_t(room));
     char16_t *const text = text_.data();
     qsizetype used = 0;
+    values_.resize(lines);
+    QStringView *const values = values_.data();
     for (int i = 0; i < lines; ++i) {
-        if (!(wanted_ & (1u << i))) {
-            values_.append(QStringView());
+        values[i] = QStringView();
+        if (!(wanted_ & (1u << i)))
             continue;
-        }
         const qsizetype n = Cp932::decodeInto(QByteArrayView(bytes_ + starts[i], lengths[i]), text + used);
         if (n < 0)
             throw AppError{ErrNo::BadBytes};
         const char16_t *const begin = text + used;
-        if (std::all_of(begin, begin + n, [](char16_t c) { return isBlank(c); }))
-            values_.append(QStringView());
-        else
-            values_.append(QStringView(begin, n));
+        if (!std::all_of(begin, begin + n, [](char16_t c) { return isBlank(c); }))
+            values[i] = QStringView(begin, n);
         used += n;
     }
     return true;

@@ -124,7 +124,8 @@ private slots:
     {
         QTest::addColumn<QString>("sought");
         for (const char16_t *sought : {u"ｶﾞｲｼｬ", u"がいしゃ", u"(株)", u"株", u"abc", u"090-12", u"03555",
-                                       u"taro", u"ぱん", u"パ", u"ア", u"たろう", u"Ｘ.ＪＰ", u"北斗"})
+                                       u"taro", u"ぱん", u"パ", u"ア", u"たろう", u"Ｘ.ＪＰ", u"北斗",
+                                       u"[\\]^_`ab", u"xyz{|}~", u"@ABCDEFGHIJKLMNOPQRSTUVWXYZ"})
             QTest::newRow(qPrintable(QString::fromUtf16(sought))) << QString::fromUtf16(sought);
     }
     void queryFindsWhatTheSearchFinds()
@@ -140,6 +141,8 @@ private slots:
             {12, u"03 555"},                    {11, u"ＴＡＲＯ@X.JP"},
             {ReadingField, u"ﾊﾟﾝ"},             {NameField, u"ﾞあ"},
             {Tel2Field, u"カタカナ"},           {19, u"abc 株 ア"}, // the note is not searched
+            // Printable ASCII, sixteen bytes and more at a time.
+            {2, u"!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"},
         };
         constexpr int searched[] = {NameField, ReadingField, 2, 11, 3, 4, Tel1Field, Tel2Field, 12};
         QList<QStringList> records;
