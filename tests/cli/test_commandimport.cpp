@@ -171,6 +171,33 @@ private slots:
             QVERIFY(run.out.count(u"BEGIN:VCARD"_qs) <= badContact);
     }
 
+    // Large photos in the second half make its cards more than the second
+    // thread keeps (64 MB): the rest is written after the first half, and
+    // standard output still gets every card once, in order, as the file.
+    void exportWithLargePhotosInTheSecondHalf()
+    {
+        constexpr int count = 3000;
+        ScratchData data;
+        QDir().mkpath(data.path(u"photos"_qs));
+        QByteArray jpeg("\xFF\xD8\xFF\xE0");
+        jpeg += QByteArray(4 * 1024 * 1024 - jpeg.size(), '\x5A');
+        data.write(u"photos/big.jpg"_qs, jpeg);
+        QList<ContactRecord> contacts = generateContacts(count, 7);
+        for (int i = 2000; i < 2013; ++i)
+            contacts[i][FieldMap::PhotoField] = u"big.jpg"_qs;
+        writeContactFile(data.path(u"load.txt"_qs), contacts);
+        const QString file = data.path(u"../export.vcf"_qs);
+        QCOMPARE(runTessaline({u"export"_qs, u"--output"_qs, file}).exitCode, 0);
+        QProcess process;
+        process.start(QStringLiteral(TESSALINE_BIN), {u"export"_qs});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        const QByteArray out = process.readAllStandardOutput();
+        QCOMPARE(out.count("BEGIN:VCARD"), count);
+        QCOMPARE(out.count(jpeg.toBase64().left(40)), 13);
+        QVERIFY(out == data.read(u"../export.vcf"_qs));
+    }
+
     // The command's export then its import into an empty list gives the
     // list file back byte for byte.
     void roundTripThroughTheCommand_data()
