@@ -275,9 +275,24 @@ int runQuery(const QStringList &args)
 
     // The query reads the bytes of the fields it looks at itself.
     constexpr quint32 noFieldDecoded = 0;
+    // The second half of a long list is searched on a second thread.
+    std::optional<MailQuery> restQuery;
     const bool read = readContactList(noFieldDecoded, [&](RecordScanner &scanner) {
+        const std::unique_ptr<RecordScanner> rest = scanner.splitOffSecondHalf();
+        std::future<void> restPart;
+        if (rest) {
+            restQuery.emplace(words.front());
+            restPart = std::async(std::launch::async, [&] {
+                while (rest->next())
+                    restQuery->add(*rest);
+            });
+        }
         while (scanner.next())
             query.add(scanner);
+        if (rest) {
+            restPart.get(); // a second half that can't be read throws here
+            query.append(*restQuery);
+        }
         return true;
     });
     if (!read)

@@ -7,6 +7,7 @@
 #include "shell/RecordFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <iterator>
 #include <optional>
@@ -38,6 +39,20 @@ char16_t foldOfCode(const uchar *bytes, qsizetype size)
     if (!text || text->size() != 1 || text->front().unicode() == 0)
         return FoldsInItsRun;
     return foldOfCharacter(text->front().unicode());
+}
+
+// The fold in a table entry, filled in when first met. The two halves of
+// the list are folded by two threads at once: an entry is read and filled
+// in whole, and both fill in the same answer.
+char16_t knownFold(char16_t &tableEntry, const uchar *bytes, qsizetype size)
+{
+    std::atomic_ref<char16_t> entry(tableEntry);
+    char16_t fold = entry.load(std::memory_order_relaxed);
+    if (fold == 0) [[unlikely]] {
+        fold = foldOfCode(bytes, size);
+        entry.store(fold, std::memory_order_relaxed);
+    }
+    return fold;
 }
 
 // Writes the fold of a value's bytes at out, which has room for one
@@ -74,16 +89,10 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
         if (Cp932::isLeadByte(*p)) {
             if (end - p < 2)
                 return nullptr;
-            char16_t &entry = doubleByteFolds[(*p << 8) | p[1]];
-            if (entry == 0)
-                entry = foldOfCode(p, 2);
-            f = entry;
+            f = knownFold(doubleByteFolds[(*p << 8) | p[1]], p, 2);
             p += 2;
         } else {
-            char16_t &entry = singleByteFolds[*p];
-            if (entry == 0)
-                entry = foldOfCode(p, 1);
-            f = entry;
+            f = knownFold(singleByteFolds[*p], p, 1);
             ++p;
         }
         if (f == FoldsInItsRun)
@@ -157,6 +166,12 @@ bool MailQuery::affiliationContains(QByteArrayView field, char16_t *scratch)
     const bool found = foldedContains(decoded(field), QStringView(folded_));
     affiliations_.emplace(field.toByteArray(), found);
     return found;
+}
+
+void MailQuery::append(const MailQuery &later)
+{
+    lines_ += later.lines_;
+    addresses_ += later.addresses_;
 }
 
 void MailQuery::add(const RecordScanner &record)

@@ -29,6 +29,10 @@ public:
     // that isn't code page 932 text throws AppError, as decoding it would.
     void add(const RecordScanner &record);
 
+    // Adds the lines of a query of the same text over the contacts that
+    // follow this one's.
+    void append(const MailQuery &later);
+
     const QString &lines() const { return lines_; }
     int addressCount() const { return addresses_; }
 

@@ -7,6 +7,7 @@
 #include "interchange/FieldMap.h"
 #include "shell/AppError.h"
 #include "interchange/ContactExport.h"
+#include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/InstanceLock.h"
 
@@ -14,6 +15,9 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QtTest>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -196,6 +200,51 @@ private slots:
         QCOMPARE(out.count("BEGIN:VCARD"), count);
         QCOMPARE(out.count(jpeg.toBase64().left(40)), 13);
         QVERIFY(out == data.read(u"../export.vcf"_qs));
+    }
+
+    // A long list is searched in two halves at once: the answer is the
+    // list's search over the whole list, in the list's order, and a field
+    // that isn't text in the second half is reported.
+    void queryOfALongList_data()
+    {
+        QTest::addColumn<QString>("sought");
+        QTest::addColumn<int>("badContact"); // -1: none
+        QTest::newRow("name") << u"青木"_qs << -1;
+        QTest::newRow("half-width affiliation") << u"ｶﾌﾞｼｷ"_qs << -1;
+        QTest::newRow("mail") << u"EXAMPLE.NE"_qs << -1;
+        QTest::newRow("bytes that are no text in the second half") << u"青木"_qs << 2500;
+    }
+    void queryOfALongList()
+    {
+        QFETCH(QString, sought);
+        QFETCH(int, badContact);
+        constexpr int count = 3000;
+        constexpr int searched[] = {NameField, ReadingField, 2, 11, 3, 4, Tel1Field, Tel2Field, 12};
+        ScratchData data;
+        QList<ContactRecord> contacts = generateContacts(count, 11);
+        QStringList expected;
+        for (const ContactRecord &r : std::as_const(contacts)) {
+            if (std::any_of(std::begin(searched), std::end(searched),
+                            [&](int field) { return TextContains(r[field], sought); }))
+                expected << r[2].trimmed() << r[11].trimmed();
+        }
+        expected.removeAll(QString());
+        QVERIFY(expected.size() > 10);
+        if (badContact >= 0)
+            contacts[badContact][Tel2Field] = u"@@@"_qs;
+        writeContactFile(data.path(u"load.txt"_qs), contacts);
+        data.write(u"load.txt"_qs, data.read(u"load.txt"_qs).replace("@@@", "\x81\x20"));
+        const Run run = runTessaline({u"query"_qs, sought});
+        if (badContact >= 0) {
+            QCOMPARE(run.exitCode, int(ExitCode::FileError));
+            QVERIFY2(run.err.contains(u"エラー 1001"_qs), qPrintable(run.err));
+            return;
+        }
+        QCOMPARE(run.exitCode, int(ExitCode::Done));
+        QStringList found;
+        for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts).mid(1))
+            found << line.section(u'\t', 0, 0);
+        QCOMPARE(found, expected);
     }
 
     // The command's export then its import into an empty list gives the
