@@ -203,25 +203,33 @@ private slots:
     }
 
     // A long list is searched in two halves at once: the answer is the
-    // list's search over the whole list, in the list's order, and a field
-    // that isn't text in the second half is reported.
+    // list's search over the whole list, in the list's order. Bytes that
+    // are no text in a searched field are reported, in either half; in a
+    // field that isn't searched they are never read.
     void queryOfALongList_data()
     {
         QTest::addColumn<QString>("sought");
-        QTest::addColumn<int>("badContact"); // -1: none
-        QTest::newRow("name") << u"青木"_qs << -1;
-        QTest::newRow("half-width affiliation") << u"ｶﾌﾞｼｷ"_qs << -1;
-        QTest::newRow("mail") << u"EXAMPLE.NE"_qs << -1;
-        QTest::newRow("bytes that are no text in the second half") << u"青木"_qs << 2500;
+        QTest::addColumn<int>("badField");
+        QTest::addColumn<QByteArray>("badBytes"); // put into contact 2500, or none
+        QTest::addColumn<int>("exitCode");
+        const int done = ExitCode::Done;
+        const int fileError = ExitCode::FileError;
+        QTest::newRow("half-width affiliation") << u"ｶﾌﾞｼｷ"_qs << 0 << QByteArray() << done;
+        QTest::newRow("mail") << u"EXAMPLE.NE"_qs << 0 << QByteArray() << done;
+        QTest::newRow("invalid pair in an affiliation") << u"青木"_qs << 4 << QByteArray("\x81\x20") << fileError;
+        QTest::newRow("lead byte cut off in a phone") << u"青木"_qs << int(Tel2Field) << QByteArray("03\x82") << fileError;
+        QTest::newRow("NUL in the name") << u"青木"_qs << int(NameField) << QByteArray("a\0b", 3) << fileError;
+        QTest::newRow("invalid pair in the note") << u"ｶﾌﾞｼｷ"_qs << 19 << QByteArray("\x81\x20") << done;
     }
     void queryOfALongList()
     {
         QFETCH(QString, sought);
-        QFETCH(int, badContact);
-        constexpr int count = 3000;
+        QFETCH(int, badField);
+        QFETCH(QByteArray, badBytes);
+        QFETCH(int, exitCode);
         constexpr int searched[] = {NameField, ReadingField, 2, 11, 3, 4, Tel1Field, Tel2Field, 12};
         ScratchData data;
-        QList<ContactRecord> contacts = generateContacts(count, 11);
+        QList<ContactRecord> contacts = generateContacts(3000, 11);
         QStringList expected;
         for (const ContactRecord &r : std::as_const(contacts)) {
             if (std::any_of(std::begin(searched), std::end(searched),
@@ -230,17 +238,16 @@ private slots:
         }
         expected.removeAll(QString());
         QVERIFY(expected.size() > 10);
-        if (badContact >= 0)
-            contacts[badContact][Tel2Field] = u"@@@"_qs;
+        if (!badBytes.isEmpty())
+            contacts[2500][badField] = u"@@@"_qs;
         writeContactFile(data.path(u"load.txt"_qs), contacts);
-        data.write(u"load.txt"_qs, data.read(u"load.txt"_qs).replace("@@@", "\x81\x20"));
+        data.write(u"load.txt"_qs, data.read(u"load.txt"_qs).replace("@@@", badBytes));
         const Run run = runTessaline({u"query"_qs, sought});
-        if (badContact >= 0) {
-            QCOMPARE(run.exitCode, int(ExitCode::FileError));
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode == ExitCode::FileError) {
             QVERIFY2(run.err.contains(u"エラー 1001"_qs), qPrintable(run.err));
             return;
         }
-        QCOMPARE(run.exitCode, int(ExitCode::Done));
         QStringList found;
         for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts).mid(1))
             found << line.section(u'\t', 0, 0);

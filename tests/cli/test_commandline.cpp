@@ -167,31 +167,6 @@ private slots:
         QCOMPARE(found, expected);
     }
 
-    void queryReportsBytesThatAreNoText_data()
-    {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("invalid pair in an affiliation") << 4 << QByteArray("\x81\x20") << int(ExitCode::FileError);
-        QTest::newRow("lead byte cut off in a phone") << Tel2Field << QByteArray("03\x82") << int(ExitCode::FileError);
-        QTest::newRow("NUL in the name") << NameField << QByteArray("a\0b", 3) << int(ExitCode::FileError);
-        QTest::newRow("invalid pair in the note") << 19 << QByteArray("\x81\x20") << int(ExitCode::Done);
-    }
-    void queryReportsBytesThatAreNoText()
-    {
-        QFETCH(int, field);
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, exitCode);
-        QStringList r = yamada();
-        r[field] = u"@@@"_qs;
-        ScratchData data;
-        data.write(u"load.txt"_qs, recordBytes({r}).replace("@@@", bytes));
-        const Run run = runTessaline({u"query"_qs, u"taro"_qs});
-        QCOMPARE(run.exitCode, exitCode);
-        if (exitCode == ExitCode::FileError)
-            QVERIFY2(run.err.contains(u"エラー 1001"_qs), qPrintable(run.err));
-    }
-
     void loadsNoWindowLibraries()
     {
         // The dynamic loader lists every library the program would load.
