@@ -18,6 +18,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
+#include <memory>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -63,30 +66,26 @@ bool writeStandardOutput(QByteArrayView bytes)
     return true;
 }
 
-// Reads the contact list through once, handing each contact to take. The
-// list file is only ever replaced whole by a rename, so a reader sees the
-// old or the new list and needs no lock. False, after a message, when the
-// list can't be read.
-template <typename Take>
-bool scanContactList(quint32 wantedFields, Take take)
+// Opens the contact list for one read through, handing its scanner to read.
+// The list file is only ever replaced whole by a rename, so a reader sees
+// the old or the new list and needs no lock. False, after a message, when
+// the list can't be read, and when read says false (after its own message).
+template <typename Read>
+bool readContactList(quint32 wantedFields, Read read)
 {
     const QString path = PsLoadPass();
-    bool read = false;
+    bool done = false;
     const int error = trapError([&] {
         if (!fileExists(path)) {
             say(QStringLiteral("連絡先一覧のファイルがありません: %1").arg(path));
             return;
         }
         RecordScanner scanner(path, FieldCount, wantedFields);
-        while (scanner.next()) {
-            if (!take(scanner))
-                return;
-        }
-        read = true;
+        done = read(scanner);
     });
     if (error != 0)
         say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), path));
-    return read;
+    return done;
 }
 
 // An option's value, given as "--name value" or "--name=value".
@@ -125,6 +124,34 @@ bool isDataFile(const QString &path)
     return false;
 }
 
+// A photo that couldn't be read for its card: it stops the export.
+struct PhotoFailure {
+    int error = 0;
+    QString value;
+};
+
+enum class PartEnd { Ended, Held, Failed };
+
+// Writes the cards of the scanner's contacts into exporter, until the list
+// ends, or afterEach, asked after each contact, says to hold, or a photo
+// can't be read (failure then says which). A list that can't be read throws.
+template <typename AfterEach>
+PartEnd exportPart(RecordScanner &scanner, ContactExporter &exporter, PhotoFailure &failure, AfterEach afterEach)
+{
+    while (scanner.next()) {
+        ContactFields fields;
+        for (int i = 0; i < FieldCount; ++i)
+            fields[i] = scanner.values()[i];
+        if (const int error = trapError([&] { exporter.add(fields); })) {
+            failure = {error, fields[FieldMap::PhotoField].toString()};
+            return PartEnd::Failed;
+        }
+        if (!afterEach())
+            return PartEnd::Held;
+    }
+    return PartEnd::Ended;
+}
+
 int runExport(const QStringList &args)
 {
     QString formatName = QStringLiteral("vcard3");
@@ -156,30 +183,76 @@ int runExport(const QStringList &args)
     // file gets it whole, as it replaces the old file in one rename.
     constexpr qsizetype kPiece = 256 * 1024;
     const bool toFile = !output.isEmpty();
+    const QString photoFolder = QDir(dataFolder()).filePath(QStringLiteral("photos"));
     std::optional<ContactExporter> exporter;
-    const bool read = scanContactList(~0u, [&](const RecordScanner &scanner) {
-        if (!exporter)
-            exporter.emplace(*format, QDir(dataFolder()).filePath(QStringLiteral("photos")),
-                             toFile ? scanner.fileSize() * 2 : 2 * kPiece);
-        ContactFields fields;
-        for (int i = 0; i < FieldCount; ++i)
-            fields[i] = scanner.values()[i];
-        if (const int error = trapError([&] { exporter->add(fields); })) {
-            say(QStringLiteral("顔写真のファイルを読めません（%1）: %2")
-                    .arg(describe(error), fields[FieldMap::PhotoField].toString()));
-            return false;
+    bool streamed = true;
+    const auto streamPiece = [&] {
+        if (toFile || exporter->written().size() < kPiece)
+            return true;
+        streamed = writeStandardOutput(exporter->written());
+        exporter->clearWritten();
+        return streamed;
+    };
+    // A part ends with the list, or is held after a contact (a failed write,
+    // or the second half that has written enough to wait), or fails at a
+    // photo that can't be read.
+    PhotoFailure failure;
+    const bool read = readContactList(~0u, [&](RecordScanner &scanner) {
+        exporter.emplace(*format, photoFolder, toFile ? scanner.fileSize() * 2 : 2 * kPiece);
+        // The second half of a long list is written on a second thread
+        // meanwhile. Photos can make its cards large: it holds back after
+        // kHeldBack bytes, and the rest is written here after the first half.
+        constexpr qsizetype kHeldBack = 64 * 1024 * 1024;
+        const std::unique_ptr<RecordScanner> rest = scanner.splitOffSecondHalf();
+        std::optional<ContactExporter> restExporter;
+        PhotoFailure restFailure;
+        std::atomic<bool> firstHalfStopped = false;
+        std::future<PartEnd> restPart;
+        if (rest) {
+            restExporter.emplace(*format, photoFolder, scanner.fileSize(), ContactExporter::Part::Continuing);
+            restPart = std::async(std::launch::async, [&] {
+                return exportPart(*rest, *restExporter, restFailure, [&] {
+                    return !firstHalfStopped.load(std::memory_order_relaxed)
+                        && restExporter->written().size() < kHeldBack;
+                });
+            });
         }
-        if (!toFile && exporter->written().size() >= kPiece) {
-            if (!writeStandardOutput(exporter->written()))
-                return false;
+        // Ends the second thread early when the first half stops.
+        const struct StopRest {
+            std::atomic<bool> &stopped;
+            ~StopRest() { stopped = true; }
+        } stopRest{firstHalfStopped};
+
+        if (exportPart(scanner, *exporter, failure, streamPiece) != PartEnd::Ended)
+            return false;
+        if (!rest)
+            return true;
+        restPart.wait();
+        // The cards before a failure of the second half are kept, as they
+        // would be if one thread had written them.
+        if (toFile) {
+            exporter->append(restExporter->written());
+        } else if (!writeStandardOutput(exporter->written()) || !writeStandardOutput(restExporter->written())) {
+            return false;
+        } else {
             exporter->clearWritten();
         }
-        return true;
+        restExporter.reset();
+        switch (restPart.get()) { // a second half that can't be read throws here
+        case PartEnd::Ended:
+            return true;
+        case PartEnd::Held:
+            return exportPart(*rest, *exporter, failure, streamPiece) == PartEnd::Ended;
+        case PartEnd::Failed:
+            failure = restFailure;
+            return false;
+        }
+        return false;
     });
-    if (!read)
+    if (failure.error != 0)
+        say(QStringLiteral("顔写真のファイルを読めません（%1）: %2").arg(describe(failure.error), failure.value));
+    if (!read || !streamed)
         return ExitCode::FileError;
-    if (!exporter) // an empty list: a CSV still has its header
-        exporter.emplace(*format, QString());
     if (!toFile)
         return writeStandardOutput(exporter->written()) ? ExitCode::Done : ExitCode::FileError;
     if (const int error = trapError([&] { writeFileAtomically(output, exporter->written()); })) {
@@ -200,8 +273,26 @@ int runQuery(const QStringList &args)
     if (!query.valid())
         return usageError(QStringLiteral("検索文字列を入力して下さい"));
 
-    const bool read = scanContactList(MailQuery::fieldsLookedAt, [&](const RecordScanner &scanner) {
-        query.add(scanner.values());
+    // The query reads the bytes of the fields it looks at itself.
+    constexpr quint32 noFieldDecoded = 0;
+    // The second half of a long list is searched on a second thread.
+    std::optional<MailQuery> restQuery;
+    const bool read = readContactList(noFieldDecoded, [&](RecordScanner &scanner) {
+        const std::unique_ptr<RecordScanner> rest = scanner.splitOffSecondHalf();
+        std::future<void> restPart;
+        if (rest) {
+            restQuery.emplace(words.front());
+            restPart = std::async(std::launch::async, [&] {
+                while (rest->next())
+                    restQuery->add(*rest);
+            });
+        }
+        while (scanner.next())
+            query.add(scanner);
+        if (rest) {
+            restPart.get(); // a second half that can't be read throws here
+            query.append(*restQuery);
+        }
         return true;
     });
     if (!read)

@@ -1,24 +1,114 @@
 #include "cli/MailQuery.h"
 
 #include "interchange/FieldMap.h"
+#include "shell/AppError.h"
 #include "shell/BasCommn.h"
+#include "shell/Cp932.h"
+#include "shell/RecordFile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <iterator>
+#include <optional>
+#include <string_view>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 // The affiliations are searched apart (see affiliations_).
-constexpr int kSearchedFields[] = {NameField,          ReadingField, FieldMap::Mail1Field,
-                                   FieldMap::Mail2Field, Tel1Field,   Tel2Field,
+constexpr int kSearchedFields[] = {NameField,           ReadingField, FieldMap::Mail1Field,
+                                   FieldMap::Mail2Field, Tel1Field,    Tel2Field,
                                    FieldMap::FaxField};
 constexpr int kAffiliationFields[] = {FieldMap::Affiliation1Field, FieldMap::Affiliation2Field};
+constexpr size_t kFieldsLookedAt = std::size(kSearchedFields) + std::size(kAffiliationFields);
 
-constexpr quint32 searchedMask()
+// The fold of each code page 932 character, looked up by its bytes: one
+// look-up a character instead of decoding and then folding. Zero until the
+// character is first met (static storage starts zeroed); bytes that are no
+// character, like characters folded in their run, take the general way,
+// which decodes the value and so reports them.
+char16_t singleByteFolds[256];
+char16_t doubleByteFolds[65536];
+
+char16_t foldOfCode(const uchar *bytes, qsizetype size)
 {
-    quint32 mask = 0;
-    for (const int field : kSearchedFields)
-        mask |= 1u << field;
-    for (const int field : kAffiliationFields)
-        mask |= 1u << field;
-    return mask;
+    const std::optional<QString> text = Cp932::decode(QByteArrayView(bytes, size));
+    if (!text || text->size() != 1 || text->front().unicode() == 0)
+        return FoldsInItsRun;
+    return foldOfCharacter(text->front().unicode());
+}
+
+// The fold in a table entry, filled in when first met. The two halves of
+// the list are folded by two threads at once: an entry is read and filled
+// in whole, and both fill in the same answer.
+char16_t knownFold(char16_t &tableEntry, const uchar *bytes, qsizetype size)
+{
+    std::atomic_ref<char16_t> entry(tableEntry);
+    char16_t fold = entry.load(std::memory_order_relaxed);
+    if (fold == 0) [[unlikely]] {
+        fold = foldOfCode(bytes, size);
+        entry.store(fold, std::memory_order_relaxed);
+    }
+    return fold;
+}
+
+// Writes the fold of a value's bytes at out, which has room for one
+// character a byte; returns where it ends, or nothing when the value has to
+// be folded the general way.
+char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(field.data());
+    const uchar *const end = p + field.size();
+    while (p < end) {
+#ifdef __SSE2__
+        // Mail addresses and phone numbers are mostly printable ASCII,
+        // which folds to itself but for capitals (to small letters): eight
+        // bytes at a time, of which those up to the first other byte count.
+        // The fold never runs ahead of the bytes, so out has the room.
+        while (end - p >= 8 && *p < 0x80) {
+            const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
+            const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
+                                                    _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+            const __m128i capital = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('A' - 1)),
+                                                  _mm_cmplt_epi8(v, _mm_set1_epi8('Z' + 1)));
+            const __m128i folded = _mm_add_epi8(v, _mm_and_si128(capital, _mm_set1_epi8(0x20)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(folded, _mm_setzero_si128()));
+            const int plain = std::countr_one(unsigned(_mm_movemask_epi8(printable)) & 0xFFu);
+            out += plain;
+            p += plain;
+            if (plain < 8)
+                break;
+        }
+        if (p == end)
+            break;
+#endif
+        char16_t f;
+        if (Cp932::isLeadByte(*p)) {
+            if (end - p < 2)
+                return nullptr;
+            f = knownFold(doubleByteFolds[(*p << 8) | p[1]], p, 2);
+            p += 2;
+        } else {
+            f = knownFold(singleByteFolds[*p], p, 1);
+            ++p;
+        }
+        if (f == FoldsInItsRun)
+            return nullptr;
+        *out = f;
+        out += f != FoldsToNothing;
+    }
+    return out;
+}
+
+QString decoded(QByteArrayView field)
+{
+    std::optional<QString> text = Cp932::decode(field);
+    if (!text)
+        throw AppError{ErrNo::BadBytes};
+    return *std::move(text);
 }
 
 bool isBlankOrBreak(QChar c)
@@ -40,47 +130,84 @@ void appendColumn(QString &out, QStringView value)
 
 } // namespace
 
-const quint32 MailQuery::fieldsLookedAt = searchedMask();
-
-MailQuery::MailQuery(QStringView sought) : folded_(foldForSearch(sought)) {}
-
-bool MailQuery::affiliationContains(QStringView value)
+MailQuery::MailQuery(QStringView sought)
 {
-    if (value.isEmpty())
-        return false;
-    const auto known = affiliations_.find(value);
+    const QString folded = foldForSearch(sought);
+    folded_.assign(reinterpret_cast<const char16_t *>(folded.utf16()), size_t(folded.size()));
+}
+
+// The searched fields are folded one after the other into searched_, each
+// after a NUL: folding never joins characters across a NUL, and the sought
+// text holds none, so a hit never spans two fields. at is where the fold
+// goes; returns where it ends. A run folded the general way may take more
+// characters than its bytes: searched_ then grows by that, keeping room for
+// all of the record's bytes after it.
+char16_t *MailQuery::appendFoldOf(QByteArrayView field, char16_t *at, size_t recordRoom)
+{
+    *at++ = u'\0';
+    if (char16_t *const end = foldBytesInto(field, at))
+        return end;
+    const QString folded = foldForSearch(decoded(field));
+    const size_t used = size_t(at - searched_.data());
+    if (searched_.size() < used + size_t(folded.size()) + recordRoom) {
+        searched_.resize(used + size_t(folded.size()) + recordRoom);
+        at = searched_.data() + used;
+    }
+    return std::copy(folded.utf16(), folded.utf16() + folded.size(), at);
+}
+
+bool MailQuery::affiliationContains(QByteArrayView field, char16_t *scratch)
+{
+    if (const char16_t *const end = foldBytesInto(field, scratch))
+        return std::u16string_view(scratch, size_t(end - scratch)).find(folded_) != std::u16string_view::npos;
+    const auto known = affiliations_.find(field);
     if (known != affiliations_.end())
         return known->second;
-    const bool found = foldedContains(value, folded_);
-    affiliations_.emplace(value.toString(), found);
+    const bool found = foldedContains(decoded(field), QStringView(folded_));
+    affiliations_.emplace(field.toByteArray(), found);
     return found;
 }
 
-void MailQuery::add(const QList<QStringView> &fields)
+void MailQuery::append(const MailQuery &later)
 {
-    if (folded_.isEmpty())
+    lines_ += later.lines_;
+    addresses_ += later.addresses_;
+}
+
+void MailQuery::add(const RecordScanner &record)
+{
+    if (folded_.empty())
         return;
-    // The searched fields are folded together, each after a NUL: folding
-    // never joins characters across a NUL, and the sought text holds none,
-    // so a hit never spans two fields. One fold a contact instead of nine.
-    searched_.clear();
-    for (const int field : kSearchedFields) {
-        searched_.append(QChar(u'\0'));
-        searched_.append(fields[field]);
-    }
-    if (!foldForSearch(searched_).contains(folded_)
-        && !affiliationContains(fields[FieldMap::Affiliation1Field])
-        && !affiliationContains(fields[FieldMap::Affiliation2Field]))
+    // Room for every byte looked at as a character and the NULs between.
+    size_t room = kFieldsLookedAt;
+    for (const int field : kSearchedFields)
+        room += size_t(record.lineBytes(field).size());
+    for (const int field : kAffiliationFields)
+        room = std::max(room, size_t(record.lineBytes(field).size()));
+    if (searched_.size() < room)
+        searched_.resize(2 * room);
+    char16_t *end = searched_.data();
+    for (const int field : kSearchedFields)
+        end = appendFoldOf(record.lineBytes(field), end, room);
+    const std::u16string_view searched(searched_.data(), size_t(end - searched_.data()));
+    bool found = searched.find(folded_) != searched.npos;
+    // Every field looked at is read, so that one that isn't text is reported
+    // whether or not the contact matches; searched_ is free again for them.
+    for (const int field : kAffiliationFields)
+        found = affiliationContains(record.lineBytes(field), searched_.data()) || found;
+    if (!found)
         return;
+    const QString name = decoded(record.lineBytes(NameField));
+    const QString reading = decoded(record.lineBytes(ReadingField));
     for (const int mailField : {FieldMap::Mail1Field, FieldMap::Mail2Field}) {
         const qsizetype before = lines_.size();
-        appendColumn(lines_, fields[mailField]);
+        appendColumn(lines_, decoded(record.lineBytes(mailField)));
         if (lines_.size() == before)
             continue;
         lines_.append(u'\t');
-        appendColumn(lines_, fields[NameField]);
+        appendColumn(lines_, name);
         lines_.append(u'\t');
-        appendColumn(lines_, fields[ReadingField]);
+        appendColumn(lines_, reading);
         lines_.append(u'\n');
         ++addresses_;
     }

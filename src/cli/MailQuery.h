@@ -1,14 +1,16 @@
 #pragma once
 
-#include "contacts/ContactRecord.h"
-
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
-#include <QList>
 #include <QString>
 #include <QStringView>
 
-#include <functional>
+#include <string>
 #include <unordered_map>
+#include <vector>
+
+class RecordScanner;
 
 // The answer to a mail client's address query: one line
 // "mail<TAB>name<TAB>reading" for each mail address of each contact whose
@@ -17,34 +19,42 @@
 // no line. Tabs and line breaks inside values become blanks.
 class MailQuery {
 public:
-    // The fields looked at (bit i for field i), for RecordScanner.
-    static const quint32 fieldsLookedAt;
-
     explicit MailQuery(QStringView sought);
 
     // False when the sought text folds to nothing (blanks only).
-    bool valid() const { return !folded_.isEmpty(); }
+    bool valid() const { return !folded_.empty(); }
 
-    // Adds the contact's lines when it matches; fields in ContactRecord order.
-    void add(const QList<QStringView> &fields);
+    // Adds the contact's lines when it matches. The query reads the fields'
+    // bytes itself (a RecordScanner that decodes none); a field looked at
+    // that isn't code page 932 text throws AppError, as decoding it would.
+    void add(const RecordScanner &record);
+
+    // Adds the lines of a query of the same text over the contacts that
+    // follow this one's.
+    void append(const MailQuery &later);
 
     const QString &lines() const { return lines_; }
     int addressCount() const { return addresses_; }
 
 private:
-    bool affiliationContains(QStringView value);
+    char16_t *appendFoldOf(QByteArrayView field, char16_t *at, size_t recordRoom);
+    bool affiliationContains(QByteArrayView field, char16_t *scratch);
 
-    struct ViewHash {
+    struct BytesHash {
         using is_transparent = void;
-        size_t operator()(QStringView text) const { return qHash(text); }
+        size_t operator()(QByteArrayView bytes) const { return qHash(bytes); }
+    };
+    struct BytesEqual {
+        using is_transparent = void;
+        bool operator()(QByteArrayView a, QByteArrayView b) const { return a == b; }
     };
 
-    QString folded_;
-    QString searched_; // reused from contact to contact
-    // Whether each affiliation seen so far holds the sought text: many
-    // contacts share a company, and its name ("㈱", half-width kana) is the
-    // costly kind to fold.
-    std::unordered_map<QString, bool, ViewHash, std::equal_to<>> affiliations_;
+    std::u16string folded_;
+    std::vector<char16_t> searched_; // reused from contact to contact
+    // Whether each affiliation that can't be folded a character at a time
+    // holds the sought text: many contacts share a company, and its name
+    // ("㈱", half-width kana) is the costly kind to fold.
+    std::unordered_map<QByteArray, bool, BytesHash, BytesEqual> affiliations_;
     QString lines_;
     int addresses_ = 0;
 };

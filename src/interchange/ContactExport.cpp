@@ -16,11 +16,11 @@ std::optional<ExportFormat> exportFormatFromName(QStringView name)
 }
 
 ContactExporter::ContactExporter(ExportFormat format, const QString &photoFolder,
-                                 qsizetype expectedBytes)
+                                 qsizetype expectedBytes, Part part)
     : format_(format), photoFolder_(photoFolder),
       out_(std::make_unique<Utf8Output>(std::max<qsizetype>(expectedBytes, 64 * 1024)))
 {
-    if (format_ == ExportFormat::GoogleCsv)
+    if (format_ == ExportFormat::GoogleCsv && part == Part::Start)
         writeGoogleCsvHeader(*out_);
 }
 
@@ -57,6 +57,11 @@ QByteArrayView ContactExporter::written() const
 void ContactExporter::clearWritten()
 {
     out_->clear();
+}
+
+void ContactExporter::append(QByteArrayView written)
+{
+    out_->append(written);
 }
 
 QByteArray ContactExporter::take()

@@ -31,7 +31,12 @@ class Utf8Output;
 // bytes written so far and clears them, so the buffer is reused.
 class ContactExporter {
 public:
-    ContactExporter(ExportFormat format, const QString &photoFolder, qsizetype expectedBytes = 0);
+    // Continuing writes contacts that follow those of another exporter: a
+    // CSV gets no second header.
+    enum class Part { Start, Continuing };
+
+    ContactExporter(ExportFormat format, const QString &photoFolder, qsizetype expectedBytes = 0,
+                    Part part = Part::Start);
     ~ContactExporter();
     ContactExporter(const ContactExporter &) = delete;
     ContactExporter &operator=(const ContactExporter &) = delete;
@@ -42,6 +47,8 @@ public:
 
     QByteArrayView written() const;
     void clearWritten();
+    // Appends bytes written by another exporter.
+    void append(QByteArrayView written);
     QByteArray take();
 
 private:

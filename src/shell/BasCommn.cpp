@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 
 QString CurrentFormName;
 
@@ -70,8 +71,8 @@ namespace {
 // accents, jamo, characters that fold to several) are normalised in their
 // run, together with the character before it.
 constexpr char16_t kUnknown = 0;
-constexpr char16_t kSkip = 0xFFFF;
-constexpr char16_t kNormalise = 0xFFFE;
+constexpr char16_t kSkip = FoldsToNothing;
+constexpr char16_t kNormalise = FoldsInItsRun;
 
 bool combinesWithNeighbours(char16_t c)
 {
@@ -102,15 +103,26 @@ char16_t foldOfOne(char16_t c)
 // Zero until the character is first met (static storage starts zeroed).
 char16_t foldTable[65536];
 
+// Threads may fold at once (the command line's query reads the list in two
+// halves): an entry is read and filled in whole, and any two threads that
+// fill it fill in the same answer.
 inline char16_t foldOf(char16_t c)
 {
-    char16_t &entry = foldTable[c];
-    if (entry == kUnknown) [[unlikely]]
-        entry = foldOfOne(c);
-    return entry;
+    std::atomic_ref<char16_t> entry(foldTable[c]);
+    char16_t fold = entry.load(std::memory_order_relaxed);
+    if (fold == kUnknown) [[unlikely]] {
+        fold = foldOfOne(c);
+        entry.store(fold, std::memory_order_relaxed);
+    }
+    return fold;
 }
 
 } // namespace
+
+char16_t foldOfCharacter(char16_t c)
+{
+    return foldOf(c);
+}
 
 QString foldForSearch(QStringView text)
 {

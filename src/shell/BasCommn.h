@@ -40,6 +40,14 @@ bool TextContains(QStringView text, QStringView sought);
 // The same test for a sought text folded once beforehand.
 bool foldedContains(QStringView text, QStringView foldedSought);
 
+// How one character folds whatever stands around it, as foldForSearch
+// folds it: the character it becomes, FoldsToNothing for a blank, or
+// FoldsInItsRun when it is folded together with its neighbours (voiced
+// sound marks, accents, characters that fold to several).
+constexpr char16_t FoldsToNothing = 0xFFFF;
+constexpr char16_t FoldsInItsRun = 0xFFFE;
+char16_t foldOfCharacter(char16_t c);
+
 // The description of an error number, in Japanese.
 QString errorDescription(int number);
 

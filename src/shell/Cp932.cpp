@@ -41,11 +41,6 @@ void store(T &entry, T value)
     std::atomic_ref<T>(entry).store(value, std::memory_order_relaxed);
 }
 
-bool isLeadByte(uchar b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 char16_t askDecoder(QByteArrayView bytes)
 {
     QStringDecoder decoder(kName, QStringConverter::Flag::Stateless);

@@ -9,6 +9,13 @@
 // every data file.
 namespace Cp932 {
 
+// The first byte of a two-byte character; the second byte is never a CR
+// or LF.
+constexpr bool isLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
 // False when Qt was built without a converter for it; start-up refuses to run.
 bool available();
 

@@ -663,29 +663,92 @@ RecordScanner::RecordScanner(const QString &path, int linesPerRecord, quint32 wa
     if (map == MAP_FAILED)
         throwErrno();
     bytes_ = static_cast<const char *>(map);
+    end_ = size_;
+    mapping_ = std::shared_ptr<const char>(bytes_, [size = size_t(size_)](const char *bytes) {
+        ::munmap(const_cast<char *>(bytes), size);
+    });
 }
 
-RecordScanner::~RecordScanner()
+RecordScanner::RecordScanner(const RecordScanner &whole, qsizetype from)
+    : mapping_(whole.mapping_), bytes_(whole.bytes_), size_(whole.size_), end_(whole.end_), pos_(from),
+      linesPerRecord_(whole.linesPerRecord_), wanted_(whole.wanted_)
 {
-    if (bytes_)
-        ::munmap(const_cast<char *>(bytes_), size_t(size_));
+}
+
+RecordScanner::~RecordScanner() = default;
+
+// How many lines end in bytes [from, to): at each LF, and at each CR that
+// no LF follows (size bounds the look at the byte after).
+static qsizetype countLineEnds(const char *bytes, qsizetype from, qsizetype to, qsizetype size)
+{
+    qsizetype count = 0;
+    qsizetype i = from;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    // Each byte lane counts its line ends (a match is -1) for up to 255
+    // blocks, then the lanes are summed.
+    while (i + 16 <= to && i + 17 <= size) {
+        __m128i lanes = _mm_setzero_si128();
+        for (int block = 0; block < 255 && i + 16 <= to && i + 17 <= size; ++block, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+            const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
+            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lf),
+                                              _mm_andnot_si128(_mm_cmpeq_epi8(after, lf), _mm_cmpeq_epi8(v, cr)));
+            lanes = _mm_sub_epi8(lanes, ends);
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+#endif
+    for (; i < to; ++i)
+        count += bytes[i] == '\n' || (bytes[i] == '\r' && !(i + 1 < size && bytes[i + 1] == '\n'));
+    return count;
+}
+
+std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
+{
+    Q_ASSERT(pos_ == 0);
+    // Below this a second thread costs more than it saves.
+    constexpr qsizetype kWorthSplitting = 256 * 1024;
+    if (end_ < kWorthSplitting)
+        return nullptr;
+    const auto afterLineEnd = [&](qsizetype at) {
+        return at + (bytes_[at] == '\r' && at + 1 < end_ && bytes_[at + 1] == '\n' ? 2 : 1);
+    };
+    qsizetype at = nextLineEndWide(bytes_, end_ / 2, end_);
+    if (at == end_)
+        return nullptr;
+    at = afterLineEnd(at);
+    for (qsizetype lines = countLineEnds(bytes_, 0, at, end_); lines % linesPerRecord_ != 0; ++lines) {
+        const qsizetype lineEnd = nextLineEndWide(bytes_, at, end_);
+        if (lineEnd == end_)
+            return nullptr;
+        at = afterLineEnd(lineEnd);
+    }
+    if (at >= end_)
+        return nullptr;
+    std::unique_ptr<RecordScanner> second(new RecordScanner(*this, at));
+    end_ = at;
+    return second;
 }
 
 bool RecordScanner::next()
 {
-    values_.clear();
-    if (pos_ >= size_)
+    if (pos_ >= end_) {
+        values_.clear();
         return false;
+    }
     // Where each line of the record lies, then its text: the text buffer
     // only grows, so views into it stay valid for the whole record.
-    qsizetype starts[32];
-    qsizetype lengths[32];
+    qsizetype *const starts = starts_;
+    qsizetype *const lengths = lengths_;
     const int lines = linesPerRecord_;
     qsizetype room = 0;
     for (int i = 0; i < lines; ++i) {
-        if (pos_ >= size_)
+        if (pos_ >= end_)
             throw AppError{ErrNo::InputPastEnd};
-        const qsizetype end = nextLineEndWide(bytes_, pos_, size_);
+        const qsizetype end = nextLineEndWide(bytes_, pos_, end_);
         if (end - pos_ > kMaxLineBytes)
             throw AppError{ErrNo::LineTooLong};
         starts[i] = pos_;
@@ -693,8 +756,8 @@ bool RecordScanner::next()
         if (wanted_ & (1u << i))
             room += lengths[i];
         pos_ = end;
-        if (pos_ < size_) {
-            if (bytes_[pos_] == '\r' && pos_ + 1 < size_ && bytes_[pos_ + 1] == '\n')
+        if (pos_ < end_) {
+            if (bytes_[pos_] == '\r' && pos_ + 1 < end_ && bytes_[pos_ + 1] == '\n')
                 ++pos_;
             ++pos_;
         }
@@ -703,19 +766,18 @@ bool RecordScanner::next()
         text_.resize(size_t(room));
     char16_t *const text = text_.data();
     qsizetype used = 0;
+    values_.resize(lines);
+    QStringView *const values = values_.data();
     for (int i = 0; i < lines; ++i) {
-        if (!(wanted_ & (1u << i))) {
-            values_.append(QStringView());
+        values[i] = QStringView();
+        if (!(wanted_ & (1u << i)))
             continue;
-        }
         const qsizetype n = Cp932::decodeInto(QByteArrayView(bytes_ + starts[i], lengths[i]), text + used);
         if (n < 0)
             throw AppError{ErrNo::BadBytes};
         const char16_t *const begin = text + used;
-        if (std::all_of(begin, begin + n, [](char16_t c) { return isBlank(c); }))
-            values_.append(QStringView());
-        else
-            values_.append(QStringView(begin, n));
+        if (!std::all_of(begin, begin + n, [](char16_t c) { return isBlank(c); }))
+            values[i] = QStringView(begin, n);
         used += n;
     }
     return true;

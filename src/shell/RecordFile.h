@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -134,15 +135,32 @@ public:
     // The next record, or false at the end; valid until the next call.
     bool next();
     const QList<QStringView> &values() const { return values_; }
+    // Line i of the record as the file holds it, without its line end, for
+    // a reader that decodes only what it needs.
+    QByteArrayView lineBytes(int i) const { return QByteArrayView(bytes_ + starts_[i], lengths_[i]); }
     // The size of the file, for sizing what is built from it.
     qsizetype fileSize() const { return size_; }
 
+    // Hands the records from about the middle of the file on to a scanner
+    // of their own, so that two threads read one half each; this scanner
+    // then ends where that one begins. The place is found by counting the
+    // lines from the start, so it is a record's first line whatever the
+    // line ends. Nothing for a file too small to be worth it, or with no
+    // record after its middle. Only before the first next().
+    std::unique_ptr<RecordScanner> splitOffSecondHalf();
+
 private:
+    RecordScanner(const RecordScanner &whole, qsizetype from);
+
+    std::shared_ptr<const char> mapping_; // shared by the halves
     const char *bytes_ = nullptr;
     qsizetype size_ = 0;
+    qsizetype end_ = 0; // where this scanner's records end
     qsizetype pos_ = 0;
     int linesPerRecord_;
     quint32 wanted_;
+    qsizetype starts_[32] = {};
+    qsizetype lengths_[32] = {};
     std::vector<char16_t> text_;
     QList<QStringView> values_;
 };

@@ -4,7 +4,10 @@
 
 #include "cli/CommandLine.h"
 #include "contacts/ContactRecord.h"
+#include "interchange/FieldMap.h"
+#include "shell/AppError.h"
 #include "interchange/ContactExport.h"
+#include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/InstanceLock.h"
 
@@ -12,6 +15,9 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QtTest>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -128,6 +134,124 @@ private slots:
         QVERIFY(QString::fromLatin1(data.read(u"load.txt"_qs)).contains(saved.front()));
         const Run exported = runTessaline({u"export"_qs});
         QVERIFY2(exported.out.contains(QString::fromLatin1(jpeg.toBase64().left(12))), qPrintable(exported.out));
+    }
+
+    // A long list is written in two halves at once: standard output gets
+    // what the file gets, and a list that can't be read to its end leaves
+    // whole cards only, none after the contact that can't be read.
+    void exportOfALongListToStandardOutput_data()
+    {
+        QTest::addColumn<int>("badContact"); // -1: none
+        QTest::newRow("whole list") << -1;
+        QTest::newRow("bytes that are no text in the first half") << 500;
+        QTest::newRow("bytes that are no text in the second half") << 2500;
+    }
+    void exportOfALongListToStandardOutput()
+    {
+        QFETCH(int, badContact);
+        constexpr int count = 3000;
+        ScratchData data;
+        QList<ContactRecord> contacts = generateContacts(count, 5);
+        if (badContact >= 0)
+            contacts[badContact][FieldMap::CommentField] = u"@@@"_qs;
+        writeContactFile(data.path(u"load.txt"_qs), contacts);
+        data.write(u"load.txt"_qs, data.read(u"load.txt"_qs).replace("@@@", "\x81\x20"));
+        const Run run = runTessaline({u"export"_qs});
+        if (badContact < 0) {
+            const QString file = data.path(u"../export.vcf"_qs);
+            QCOMPARE(runTessaline({u"export"_qs, u"--output"_qs, file}).exitCode, 0);
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(run.out.count(u"BEGIN:VCARD"_qs), count);
+            QCOMPARE(run.out, QString::fromUtf8(data.read(u"../export.vcf"_qs)));
+            return;
+        }
+        QCOMPARE(run.exitCode, int(ExitCode::FileError));
+        QVERIFY2(run.err.contains(u"エラー 1001"_qs), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty() || run.out.endsWith(u"END:VCARD\r\n"_qs));
+        // Past the middle, every card before that contact is there.
+        if (badContact > count / 2)
+            QCOMPARE(run.out.count(u"BEGIN:VCARD"_qs), badContact);
+        else
+            QVERIFY(run.out.count(u"BEGIN:VCARD"_qs) <= badContact);
+    }
+
+    // Large photos in the second half make its cards more than the second
+    // thread keeps (64 MB): the rest is written after the first half, and
+    // standard output still gets every card once, in order, as the file.
+    void exportWithLargePhotosInTheSecondHalf()
+    {
+        constexpr int count = 3000;
+        ScratchData data;
+        QDir().mkpath(data.path(u"photos"_qs));
+        QByteArray jpeg("\xFF\xD8\xFF\xE0");
+        jpeg += QByteArray(4 * 1024 * 1024 - jpeg.size(), '\x5A');
+        data.write(u"photos/big.jpg"_qs, jpeg);
+        QList<ContactRecord> contacts = generateContacts(count, 7);
+        for (int i = 2000; i < 2013; ++i)
+            contacts[i][FieldMap::PhotoField] = u"big.jpg"_qs;
+        writeContactFile(data.path(u"load.txt"_qs), contacts);
+        const QString file = data.path(u"../export.vcf"_qs);
+        QCOMPARE(runTessaline({u"export"_qs, u"--output"_qs, file}).exitCode, 0);
+        QProcess process;
+        process.start(QStringLiteral(TESSALINE_BIN), {u"export"_qs});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        const QByteArray out = process.readAllStandardOutput();
+        QCOMPARE(out.count("BEGIN:VCARD"), count);
+        QCOMPARE(out.count(jpeg.toBase64().left(40)), 13);
+        QVERIFY(out == data.read(u"../export.vcf"_qs));
+    }
+
+    // A long list is searched in two halves at once: the answer is the
+    // list's search over the whole list, in the list's order. Bytes that
+    // are no text in a searched field are reported, in either half; in a
+    // field that isn't searched they are never read.
+    void queryOfALongList_data()
+    {
+        QTest::addColumn<QString>("sought");
+        QTest::addColumn<int>("badField");
+        QTest::addColumn<QByteArray>("badBytes"); // put into contact 2500, or none
+        QTest::addColumn<int>("exitCode");
+        const int done = ExitCode::Done;
+        const int fileError = ExitCode::FileError;
+        QTest::newRow("half-width affiliation") << u"ｶﾌﾞｼｷ"_qs << 0 << QByteArray() << done;
+        QTest::newRow("mail") << u"EXAMPLE.NE"_qs << 0 << QByteArray() << done;
+        QTest::newRow("invalid pair in an affiliation") << u"青木"_qs << 4 << QByteArray("\x81\x20") << fileError;
+        QTest::newRow("lead byte cut off in a phone") << u"青木"_qs << int(Tel2Field) << QByteArray("03\x82") << fileError;
+        QTest::newRow("NUL in the name") << u"青木"_qs << int(NameField) << QByteArray("a\0b", 3) << fileError;
+        QTest::newRow("invalid pair in the note") << u"ｶﾌﾞｼｷ"_qs << 19 << QByteArray("\x81\x20") << done;
+    }
+    void queryOfALongList()
+    {
+        QFETCH(QString, sought);
+        QFETCH(int, badField);
+        QFETCH(QByteArray, badBytes);
+        QFETCH(int, exitCode);
+        constexpr int searched[] = {NameField, ReadingField, 2, 11, 3, 4, Tel1Field, Tel2Field, 12};
+        ScratchData data;
+        QList<ContactRecord> contacts = generateContacts(3000, 11);
+        QStringList expected;
+        for (const ContactRecord &r : std::as_const(contacts)) {
+            if (std::any_of(std::begin(searched), std::end(searched),
+                            [&](int field) { return TextContains(r[field], sought); }))
+                expected << r[2].trimmed() << r[11].trimmed();
+        }
+        expected.removeAll(QString());
+        QVERIFY(expected.size() > 10);
+        if (!badBytes.isEmpty())
+            contacts[2500][badField] = u"@@@"_qs;
+        writeContactFile(data.path(u"load.txt"_qs), contacts);
+        data.write(u"load.txt"_qs, data.read(u"load.txt"_qs).replace("@@@", badBytes));
+        const Run run = runTessaline({u"query"_qs, sought});
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode == ExitCode::FileError) {
+            QVERIFY2(run.err.contains(u"エラー 1001"_qs), qPrintable(run.err));
+            return;
+        }
+        QStringList found;
+        for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts).mid(1))
+            found << line.section(u'\t', 0, 0);
+        QCOMPARE(found, expected);
     }
 
     // The command's export then its import into an empty list gives the

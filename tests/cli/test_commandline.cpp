@@ -3,9 +3,14 @@
 
 #include "cli/CommandLine.h"
 #include "contacts/ContactRecord.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
 
 #include <QProcess>
 #include <QtTest>
+
+#include <algorithm>
+#include <iterator>
 
 #include <sys/stat.h>
 
@@ -111,6 +116,55 @@ private slots:
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    // The query folds the bytes of the list itself; it must find exactly
+    // the contacts that the list's search finds.
+    void queryFindsWhatTheSearchFinds_data()
+    {
+        QTest::addColumn<QString>("sought");
+        for (const char16_t *sought : {u"ｶﾞｲｼｬ", u"がいしゃ", u"(株)", u"株", u"abc", u"090-12", u"03555",
+                                       u"taro", u"ぱん", u"パ", u"ア", u"たろう", u"Ｘ.ＪＰ", u"北斗",
+                                       u"[\\]^_`ab", u"xyz{|}~", u"@ABCDEFGHIJKLMNOPQRSTUVWXYZ"})
+            QTest::newRow(qPrintable(QString::fromUtf16(sought))) << QString::fromUtf16(sought);
+    }
+    void queryFindsWhatTheSearchFinds()
+    {
+        QFETCH(QString, sought);
+        const struct {
+            int field;
+            const char16_t *value;
+        } values[] = {
+            {NameField, u"山田　ﾀﾛｳ"},          {ReadingField, u"がっこう"},
+            {3, u"ｶﾌﾞｼｷｶﾞｲｼｬ ﾐﾗｲ"},           {3, u"㈱北斗"},
+            {4, u"ＡＢＣ商事"},                 {Tel1Field, u"０９０－１２３４"},
+            {12, u"03 555"},                    {11, u"ＴＡＲＯ@X.JP"},
+            {ReadingField, u"ﾊﾟﾝ"},             {NameField, u"ﾞあ"},
+            {Tel2Field, u"カタカナ"},           {19, u"abc 株 ア"}, // the note is not searched
+            // Printable ASCII, sixteen bytes and more at a time.
+            {2, u"!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"},
+        };
+        constexpr int searched[] = {NameField, ReadingField, 2, 11, 3, 4, Tel1Field, Tel2Field, 12};
+        QList<QStringList> records;
+        QStringList expected;
+        for (const auto &v : values) {
+            QStringList r = emptyContact();
+            r[2] = u"m%1@x"_qs.arg(records.size());
+            r[v.field] = QString::fromUtf16(v.value);
+            if (std::any_of(std::begin(searched), std::end(searched),
+                            [&](int field) { return TextContains(r[field], sought); }))
+                expected << r[2] << r[11];
+            records << r;
+        }
+        expected.removeAll(QString());
+        ScratchData data;
+        data.write(u"load.txt"_qs, recordBytes(records));
+        const Run run = runTessaline({u"query"_qs, sought});
+        QCOMPARE(run.exitCode, expected.isEmpty() ? int(ExitCode::NothingFound) : int(ExitCode::Done));
+        QStringList found;
+        for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts).mid(1))
+            found << line.section(u'\t', 0, 0);
+        QCOMPARE(found, expected);
     }
 
     void loadsNoWindowLibraries()

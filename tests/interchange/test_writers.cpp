@@ -115,6 +115,15 @@ private slots:
             QTest::addRow("escapes after %d letters", ascii) << QString(ascii, u'a') + QString(90, u';');
         }
         QTest::newRow("mixed widths") << u"ｱ１a〜😀\\,"_qs.repeated(20);
+        // Plain ASCII goes eight units at a time: escapes and other
+        // characters at every place within and across those eight.
+        for (const int every : {5, 8, 9, 13}) {
+            QString value;
+            for (int i = 0; i < 300; ++i)
+                value += i % every == every - 1 ? QChar(u",;\\"[i % 3]) : QChar(u'a' + i % 26);
+            QTest::addRow("ASCII with an escape every %d", every) << value;
+        }
+        QTest::newRow("ASCII runs between kana") << u"abcdefghijkl@x.jp-あ"_qs.repeated(20);
     }
     void foldsAt75OctetsOnCharacterBoundaries()
     {

@@ -78,6 +78,55 @@ private slots:
         QCOMPARE(scanTwoLineRecords(data.path(QStringLiteral("f"))), expected);
     }
 
+    // Two scanners over the halves read the records that one reads, where
+    // ever the middle falls (in a value, between CR and LF, on a record's
+    // first line); the shift moves it byte by byte.
+    void halvesReadWhatOneScannerReads_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("lineEnds");
+        QTest::addColumn<int>("shift");
+        for (int shift = 0; shift < 4; ++shift) {
+            QTest::addRow("CR LF, shift %d", shift) << QList<QByteArray>{"\r\n"} << shift;
+            QTest::addRow("mixed, shift %d", shift) << QList<QByteArray>{"\r\n", "\n", "\r", "\r\n", "\r\n"} << shift;
+            QTest::addRow("lone CR, shift %d", shift) << QList<QByteArray>{"\r"} << shift;
+        }
+    }
+    void halvesReadWhatOneScannerReads()
+    {
+        QFETCH(QList<QByteArray>, lineEnds);
+        QFETCH(int, shift);
+        constexpr int linesPerRecord = 3;
+        QByteArray bytes(shift, 'x');
+        for (int line = 0; bytes.size() < 600 * 1024; ++line)
+            bytes += QByteArray::number(line) + QByteArray(line % 7, 'v') + lineEnds[line % lineEnds.size()];
+        bytes += "last"; // a last line without its end
+        while ((bytes.count('\n') + bytes.count('\r') - bytes.count("\r\n") + 1) % linesPerRecord != 0)
+            bytes.prepend("p\n");
+        ScratchData data;
+        data.write(QStringLiteral("f"), bytes);
+        const auto recordsOf = [](RecordScanner &scanner) {
+            QStringList records;
+            while (scanner.next()) {
+                QStringList values;
+                for (const QStringView v : scanner.values())
+                    values << v.toString();
+                records << values.join(u'|');
+            }
+            return records;
+        };
+        try {
+            RecordScanner whole(data.path(QStringLiteral("f")), linesPerRecord);
+            RecordScanner first(data.path(QStringLiteral("f")), linesPerRecord);
+            const std::unique_ptr<RecordScanner> second = first.splitOffSecondHalf();
+            QVERIFY(second);
+            const QStringList firstRecords = recordsOf(first);
+            QVERIFY(!firstRecords.isEmpty());
+            QCOMPARE(firstRecords + recordsOf(*second), recordsOf(whole));
+        } catch (const AppError &e) {
+            QFAIL(qPrintable(QStringLiteral("error %1").arg(e.number)));
+        }
+    }
+
     void crLfSplitAcrossReadChunksIsOneLineEnd()
     {
         // The reader works in 256 KiB chunks: put a CR at the last byte of
