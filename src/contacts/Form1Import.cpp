@@ -26,12 +26,12 @@ void Form1::CmdImport_Click()
         return;
     }
     if (outcome.missingFile(ChangeFile::Backup)) {
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsLoadBackPass"));
         return;
     }
     if (outcome.missingFile(ChangeFile::Received)) {
         Pf_TextRead();
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsImpPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsImpPass"));
         return;
     }
     // A refusal at the limit is no failure, but it keeps getData, so that the

@@ -166,9 +166,8 @@ void Form1::importContactFiles(const QStringList &files)
         return;
     }
     if (outcome.kind == ChangeOutcome::Kind::MissingFile) {
-        MessageBox::show(outcome.missing == ChangeFile::Backup
-                             ? QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)")
-                             : QStringLiteral("該当の取込ファイルがありません(PsLoadPass)"));
+        MessageBox::showMissingFile(outcome.missing == ChangeFile::Backup ? QStringLiteral("PsLoadBackPass")
+                                                                          : QStringLiteral("PsLoadPass"));
         return;
     }
     const bool refused = outcome.kind == ChangeOutcome::Kind::Refused;

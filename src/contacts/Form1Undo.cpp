@@ -46,7 +46,7 @@ void Form1::MnuUndo_Click()
         return;
     }
     if (outcome.missingFile(ChangeFile::Backup)) {
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsLoadBackPass"));
         return;
     }
     if (Pf_TextRead())

@@ -171,7 +171,7 @@ void Form2::rewriteList(const QString &routine, const ChangePlan &plan, const Ch
         return;
     }
     if (outcome.missingFile(ChangeFile::Backup)) {
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsLoadBackPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsLoadBackPass"));
         return;
     }
     CmdExit_Click2_Click();

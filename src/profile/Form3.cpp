@@ -209,10 +209,10 @@ bool Form3::writeProfileChange(const QString &routine, const ChangePlan &plan, c
     const ChangeOutcome outcome = ChangeTransaction(plan).apply(write);
     if (outcome.failed())
         reportRoutineError(routine, outcome.error, [this] { Pf_MyCtlLock(); });
+    else if (outcome.missingFile(ChangeFile::Target) && plan.whenTargetMissing == ChangePlan::WhenTargetMissing::CreateEmpty)
+        MessageBox::show(kCreatedMessage);
     else if (outcome.missingFile(ChangeFile::Target))
-        MessageBox::show(plan.whenTargetMissing == ChangePlan::WhenTargetMissing::CreateEmpty
-                             ? kCreatedMessage
-                             : QStringLiteral("該当の取込ファイルがありません(PsMyLoadPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsMyLoadPass"));
     return outcome.done();
 }
 
@@ -232,12 +232,12 @@ void Form3::CmdImport3_Click()
         return;
     }
     if (outcome.missingFile(ChangeFile::Backup)) {
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadBackPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsMyLoadBackPass"));
         return;
     }
     const bool received = !outcome.missingFile(ChangeFile::Received);
     if (!received)
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyImpPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsMyImpPass"));
     else if (Pf_MyTextRead())
         return; // it has reported; the backup and the received file stay
     if (const ChangeOutcome cleaned = change.cleanUp(received); cleaned.failed())

@@ -45,7 +45,7 @@ void Form3::MnuMyUndo_Click()
         return;
     }
     if (outcome.missingFile(ChangeFile::Backup)) {
-        MessageBox::show(QStringLiteral("該当の取込ファイルがありません(PsMyLoadBackPass)"));
+        MessageBox::showMissingFile(QStringLiteral("PsMyLoadBackPass"));
         return;
     }
     Pf_MyClear();

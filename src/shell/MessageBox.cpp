@@ -56,6 +56,11 @@ void show(const QString &text)
     show(text, QStringLiteral("Tessaline"), Icon::None);
 }
 
+void showMissingFile(const QString &pathName)
+{
+    show(QStringLiteral("該当の取込ファイルがありません(%1)").arg(pathName));
+}
+
 void show(const QString &text, const QString &title, Icon icon)
 {
     if (hookSlot()) {

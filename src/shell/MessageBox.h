@@ -22,6 +22,10 @@ struct Shown {
 // returns when the user has closed it.
 void show(const QString &text);
 
+// Tells that a data file a writer needs has gone, naming the routine that
+// gives its path (PsLoadBackPass …), in every writer's words.
+void showMissingFile(const QString &pathName);
+
 // The general form, used by the error report.
 void show(const QString &text, const QString &title, Icon icon);
 
