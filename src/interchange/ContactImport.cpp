@@ -13,7 +13,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QHash>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <future>
@@ -68,22 +67,12 @@ bool alreadyClean(QStringView text)
     });
 }
 
-// Whether code page 932 stores every character, without building the bytes
-// (this is asked of every value imported).
-bool storable(QStringView text)
-{
-    // Mails, numbers and addresses of the web are ASCII, which it stores.
-    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
-        return true;
-    QVarLengthArray<char, 512> bytes(text.size() * 2);
-    return Cp932::encodeInto(text, bytes.data(), Cp932::LineBreaks::Kept) >= 0;
-}
 
 // The characters of text (code points, surrogate pairs whole) that code
 // page 932 can't store, each once.
 QString unstorableCharacters(QStringView text)
 {
-    if (storable(text))
+    if (Cp932::representable(text))
         return {};
     QString found;
     for (qsizetype i = 0; i < text.size();) {
@@ -225,7 +214,7 @@ struct PreviewBuilder {
 
 QString withGeta(const QString &value)
 {
-    if (storable(value))
+    if (Cp932::representable(value))
         return value;
     QString out;
     out.reserve(value.size());
@@ -302,17 +291,27 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
         byKey.insert(key, chosen.size());
         chosen.append(&c);
     }
-    // The list's order: the sort form of the reading, then of the name.
-    std::stable_sort(chosen.begin(), chosen.end(), [](const ImportCandidate *a, const ImportCandidate *b) {
-        const int byReading = compareSortForms(a->record[ReadingField], b->record[ReadingField]);
-        if (byReading != 0)
-            return byReading < 0;
-        return compareSortForms(a->record[NameField], b->record[NameField]) < 0;
+    // The list's order: the sort form of the reading, then of the name. The
+    // forms are made once a contact (mostly the values themselves, shared)
+    // rather than read afresh in each of the sort's comparisons.
+    struct SortEntry {
+        QString reading;
+        QString name;
+        const ImportCandidate *candidate;
+    };
+    std::vector<SortEntry> order;
+    order.reserve(size_t(chosen.size()));
+    for (const ImportCandidate *c : chosen)
+        order.push_back({sortForm(c->record[ReadingField]), sortForm(c->record[NameField]), c});
+    std::stable_sort(order.begin(), order.end(), [](const SortEntry &a, const SortEntry &b) {
+        const int byReading = compareOrdinal(a.reading, b.reading);
+        return byReading != 0 ? byReading < 0 : compareOrdinal(a.name, b.name) < 0;
     });
     batch.records.reserve(chosen.size());
     batch.photos.reserve(chosen.size());
     batch.photoTypes.reserve(chosen.size());
-    for (const ImportCandidate *c : chosen) {
+    for (const SortEntry &entry : order) {
+        const ImportCandidate *c = entry.candidate;
         ContactRecord record = c->record;
         if (!c->unstorable.isEmpty()) {
             ++batch.replacedCharacters;

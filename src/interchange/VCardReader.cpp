@@ -480,8 +480,10 @@ ReadOutcome VCardParser::run()
         logicalLine = lineNumber_;
         binary = isBinaryProperty(propertyName(line));
         const QByteArrayView head = headOfLine(line);
-        quotedPrintable = declaresQuotedPrintable(head);
-        base64 = declaresBase64(head);
+        // Only parameters declare an encoding, and most lines have none.
+        const bool hasParameters = head.contains(';');
+        quotedPrintable = hasParameters && declaresQuotedPrintable(head);
+        base64 = hasParameters && declaresBase64(head);
         const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
         if (line.size() > bound) {
             if (!binary)
@@ -508,13 +510,20 @@ ReadOutcome VCardParser::run()
 
 bool VCardParser::handleLogicalLine(QByteArrayView line, QByteArray owned, int lineNumber, bool oversized)
 {
-    Property p;
-    if (!parseProperty(line, p))
+    // Parsed where a property of the card stays, at the end of the card's
+    // list (a property is a few hundred bytes, not moved); taken off again
+    // when it isn't one.
+    Property &p = card_.emplace_back();
+    if (!parseProperty(line, p)) {
+        card_.removeLast();
         return true; // no property: a stray line between the cards
+    }
     p.line = lineNumber;
     p.oversized = oversized;
     const bool isBegin = is(p.name, "BEGIN") && is(p.value.trimmed(), "VCARD");
     const bool isEnd = is(p.name, "END") && is(p.value.trimmed(), "VCARD");
+    if (isBegin || isEnd || depth_ != 1)
+        card_.removeLast();
     if (isBegin) {
         if (depth_++ == 0) {
             card_.clear();
@@ -535,12 +544,9 @@ bool VCardParser::handleLogicalLine(QByteArrayView line, QByteArray owned, int l
             return finishCard();
         return true;
     }
-    if (depth_ == 1) {
-        // The views stay valid: the bytes of a QByteArray don't move with it.
-        if (!owned.isNull())
-            cardLines_.append(std::move(owned));
-        card_.append(std::move(p));
-    }
+    // The views stay valid: the bytes of a QByteArray don't move with it.
+    if (depth_ == 1 && !owned.isNull())
+        cardLines_.append(std::move(owned));
     return true;
 }
 

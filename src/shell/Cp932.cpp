@@ -168,6 +168,18 @@ std::optional<QString> decode(QByteArrayView bytes)
     return QString(reinterpret_cast<const QChar *>(buffer.constData()), n);
 }
 
+// The code of a character outside 0x01-0x7F, or kNoCode.
+static quint32 codeOf(std::array<quint32, 65536> &table, QChar qc)
+{
+    if (qc.isSurrogate())
+        return kNoCode; // the code page has nothing outside the BMP
+    const char16_t c = qc.unicode();
+    quint32 code = load(table[c]);
+    if (code == 0)
+        store(table[c], code = askEncoder(c));
+    return code;
+}
+
 qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)
 {
     std::array<quint32, 65536> &table = encodeTable();
@@ -179,11 +191,7 @@ qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)
             out[n++] = lineBreak && lineBreaks == LineBreaks::AsBlanks ? ' ' : char(c);
             continue;
         }
-        if (qc.isSurrogate())
-            return -1; // the code page has nothing outside the BMP
-        quint32 code = load(table[c]);
-        if (code == 0)
-            store(table[c], code = askEncoder(c));
+        const quint32 code = codeOf(table, qc);
         if (code == kNoCode)
             return -1;
         if ((code >> 24) == 2)
@@ -212,7 +220,13 @@ std::optional<QByteArray> encode(QStringView text)
 
 bool representable(QStringView text)
 {
-    return encode(text).has_value();
+    // Asked of every value stored or imported: the same look-ups as
+    // encodeInto, without building the bytes.
+    std::array<quint32, 65536> &table = encodeTable();
+    return std::all_of(text.begin(), text.end(), [&](QChar qc) {
+        const char16_t c = qc.unicode();
+        return (c < 0x80 && c != 0) || codeOf(table, qc) != kNoCode;
+    });
 }
 
 static bool hasJisTwin(char16_t c)
