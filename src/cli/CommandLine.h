@@ -4,7 +4,8 @@
 // without a display; without one it replaces itself by the window program.
 // Returns the exit code (see ExitCode).
 //
-// ProcessExits: the caller ends the process right after, so the commands
+// ProcessExits: the command has the process to itself and the caller ends
+// it right after: the import sets up the heap for itself, and the commands
 // leave their contacts to the process's end rather than freeing them one
 // string at a time (milliseconds for 10000 contacts). In-process callers
 // (tests) keep the default and free everything.
