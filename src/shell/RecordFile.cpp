@@ -412,7 +412,31 @@ void writeFileAtomically(const QString &path, QByteArrayView bytes)
 
 void writeRecordsAtomically(const QString &path, const QList<QStringList> &records)
 {
-    writeFileAtomically(path, encodeRecords(records));
+    // The bytes go to the file a piece at a time through one reused buffer
+    // instead of being built whole first: fresh memory costs a page fault a
+    // page, and the writing overlaps the encoding of a long list's second
+    // half on a second thread. A value without a code stops the write as
+    // any failed write does: the temporary file goes and the target stays.
+    constexpr qsizetype kShared = 2000;
+    constexpr qsizetype kPieceRecords = 256;
+    const qsizetype half = records.size() >= kShared ? records.size() / 2 : records.size();
+    putFileInPlace(path, [&](int fd) {
+        std::future<QByteArray> second;
+        if (half < records.size())
+            second = std::async(std::launch::async | std::launch::deferred, [&] {
+                QByteArray bytes(roomFor(records, half, records.size()), Qt::Uninitialized);
+                bytes.truncate(encodeRange(records, half, records.size(), bytes.data()));
+                return bytes;
+            });
+        QByteArray piece;
+        for (qsizetype from = 0; from < half; from += kPieceRecords) {
+            const qsizetype to = std::min(half, from + kPieceRecords);
+            piece.resize(roomFor(records, from, to));
+            writeAll(fd, QByteArrayView(piece.constData(), encodeRange(records, from, to, piece.data())));
+        }
+        if (second.valid())
+            writeAll(fd, second.get());
+    }, true);
 }
 
 QByteArray readWholeFile(const QString &path)
