@@ -94,12 +94,11 @@ QString cutTo(const QString &value, int max)
     return cleanValue(value.left(length));
 }
 
-// An incoming contact made ready to store, but for a reading still to be
-// guessed: what can be done for each contact on its own, on any thread.
-struct PreparedContact {
-    ImportCandidate candidate;
-    bool nameless = false;   // no name: not imported, counted
-    bool needsGuess = false; // no reading: guessed, then finished
+// What preparing a contact on its own (on any thread) leaves to do.
+enum class Prepared : quint8 {
+    Ready,
+    Nameless,   // no name: not imported, counted
+    NeedsGuess, // no reading: guessed, then finished
 };
 
 struct PreviewBuilder {
@@ -125,10 +124,15 @@ struct PreviewBuilder {
         constexpr qsizetype kShared = 2000;
         const qsizetype count = contacts.size();
         const qsizetype half = count >= kShared ? count / 2 : count;
-        std::vector<PreparedContact> prepared(static_cast<size_t>(count));
+        // Prepared where they stay, in the preview's list: the candidates
+        // take their memory once.
+        const qsizetype first = preview.candidates.size();
+        preview.candidates.resize(first + count);
+        ImportCandidate *const out = preview.candidates.data() + first;
+        std::vector<Prepared> prepared(static_cast<size_t>(count));
         const auto prepareRange = [&](qsizetype from, qsizetype to) {
             for (qsizetype i = from; i < to; ++i)
-                prepared[size_t(i)] = prepare(std::move(contacts[i]), sourceFile);
+                prepared[size_t(i)] = prepare(std::move(contacts[i]), sourceFile, out[i]);
         };
         std::future<void> second;
         if (half < count)
@@ -136,44 +140,43 @@ struct PreviewBuilder {
         prepareRange(0, half);
         if (second.valid())
             second.get();
-        preview.candidates.reserve(preview.candidates.size() + count);
-        for (PreparedContact &p : prepared) {
-            if (p.nameless) {
+        // The nameless ones leave the list, which closes up behind them.
+        qsizetype kept = first;
+        for (qsizetype i = 0; i < count; ++i) {
+            ImportCandidate &c = out[i];
+            if (prepared[size_t(i)] == Prepared::Nameless) {
                 ++preview.leftOut[namelessKey()];
                 continue;
             }
-            if (p.needsGuess) {
-                guessReading(p.candidate);
-                finish(p.candidate);
+            if (prepared[size_t(i)] == Prepared::NeedsGuess) {
+                guessReading(c);
+                finish(c);
             }
-            preview.candidates.append(std::move(p.candidate));
+            if (first + i != kept)
+                preview.candidates[kept] = std::move(c);
+            ++kept;
         }
+        preview.candidates.resize(kept);
     }
 
-    PreparedContact prepare(IncomingContact &&incoming, const QString &sourceFile) const
+    Prepared prepare(IncomingContact &&incoming, const QString &sourceFile, ImportCandidate &c) const
     {
-        PreparedContact prepared;
-        ImportCandidate &c = prepared.candidate;
         c.sourceFile = sourceFile;
         c.record = std::move(incoming.record);
         c.record.resize(FieldCount);
         for (int i = 0; i < FieldCount; ++i)
             if (!alreadyClean(c.record[i]))
                 c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
-        if (trimBlanks(c.record[NameField]).isEmpty()) {
-            prepared.nameless = true;
-            return prepared;
-        }
+        if (trimBlanks(c.record[NameField]).isEmpty())
+            return Prepared::Nameless;
         c.photo = std::move(incoming.photo);
         c.photoType = std::move(incoming.photoType);
         QString &reading = c.record[ReadingField];
-        if (trimBlanks(reading).isEmpty()) {
-            prepared.needsGuess = true;
-            return prepared;
-        }
+        if (trimBlanks(reading).isEmpty())
+            return Prepared::NeedsGuess;
         reading = cleanValue(toStoredReading(reading));
         finish(c);
-        return prepared;
+        return Prepared::Ready;
     }
 
     void guessReading(ImportCandidate &c)
