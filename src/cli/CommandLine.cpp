@@ -159,17 +159,27 @@ enum class PartEnd { Ended, Held, Failed };
 // Writes the cards of the scanner's contacts into exporter, until the list
 // ends, or afterEach, asked after each contact, says to hold, or a photo
 // can't be read (failure then says which). A list that can't be read throws.
+// The scanner decodes the exporter's fieldsToDecode(); the other fields go
+// to it as bytes.
 template <typename AfterEach>
-PartEnd exportPart(RecordScanner &scanner, ContactExporter &exporter, PhotoFailure &failure, AfterEach afterEach)
+PartEnd exportPart(RecordScanner &scanner, ContactExporter &exporter, quint32 decoded, PhotoFailure &failure,
+                   AfterEach afterEach)
 {
     while (scanner.next()) {
         ContactFields fields;
-        for (int i = 0; i < FieldCount; ++i)
+        ContactLines lines;
+        for (int i = 0; i < FieldCount; ++i) {
             fields[i] = scanner.values()[i];
-        if (const int error = trapError([&] { exporter.add(fields); })) {
+            if (!(decoded & (1u << i)))
+                lines[i] = scanner.lineBytes(i);
+        }
+        bool text = true;
+        if (const int error = trapError([&] { text = exporter.add(fields, lines); })) {
             failure = {error, fields[FieldMap::PhotoField].toString()};
             return PartEnd::Failed;
         }
+        if (!text)
+            throw AppError{ErrNo::BadBytes};
         if (!afterEach())
             return PartEnd::Held;
     }
@@ -221,7 +231,8 @@ int runExport(const QStringList &args, CommandEnd)
     // or the second half that has written enough to wait), or fails at a
     // photo that can't be read.
     PhotoFailure failure;
-    const bool read = readContactList(~0u, [&](RecordScanner &scanner) {
+    const quint32 decoded = ContactExporter::fieldsToDecode(*format);
+    const bool read = readContactList(decoded, [&](RecordScanner &scanner) {
         exporter.emplace(*format, photoFolder, toFile ? scanner.fileSize() * 2 : 2 * kPiece);
         // The second half of a long list is written on a second thread
         // meanwhile. Photos can make its cards large: it holds back after
@@ -235,7 +246,7 @@ int runExport(const QStringList &args, CommandEnd)
         if (rest) {
             restExporter.emplace(*format, photoFolder, scanner.fileSize(), ContactExporter::Part::Continuing);
             restPart = std::async(std::launch::async, [&] {
-                return exportPart(*rest, *restExporter, restFailure, [&] {
+                return exportPart(*rest, *restExporter, decoded, restFailure, [&] {
                     return !firstHalfStopped.load(std::memory_order_relaxed)
                         && restExporter->written().size() < kHeldBack;
                 });
@@ -247,7 +258,7 @@ int runExport(const QStringList &args, CommandEnd)
             ~StopRest() { stopped = true; }
         } stopRest{firstHalfStopped};
 
-        if (exportPart(scanner, *exporter, failure, streamPiece) != PartEnd::Ended)
+        if (exportPart(scanner, *exporter, decoded, failure, streamPiece) != PartEnd::Ended)
             return false;
         if (!rest)
             return true;
@@ -266,7 +277,7 @@ int runExport(const QStringList &args, CommandEnd)
         case PartEnd::Ended:
             return true;
         case PartEnd::Held:
-            return exportPart(*rest, *exporter, failure, streamPiece) == PartEnd::Ended;
+            return exportPart(*rest, *exporter, decoded, failure, streamPiece) == PartEnd::Ended;
         case PartEnd::Failed:
             failure = restFailure;
             return false;

@@ -1,5 +1,6 @@
 #include "interchange/ContactExport.h"
 
+#include "interchange/FieldMap.h"
 #include "interchange/GoogleCsvWriter.h"
 #include "interchange/Utf8Output.h"
 #include "interchange/VCardWriter.h"
@@ -39,6 +40,29 @@ void ContactExporter::add(const ContactFields &contact)
         writeGoogleCsvRow(*out_, contact);
         break;
     }
+}
+
+quint32 ContactExporter::fieldsToDecode(ExportFormat format)
+{
+    if (format == ExportFormat::GoogleCsv)
+        return ~0u;
+    // What the vCard writer looks into: the name and reading it splits, the
+    // photo's file name.
+    return (1u << NameField) | (1u << ReadingField) | (1u << FieldMap::PhotoField);
+}
+
+bool ContactExporter::add(const ContactFields &decoded, const ContactLines &lines)
+{
+    switch (format_) {
+    case ExportFormat::VCard3:
+        return writeVCard(*out_, decoded, lines, VCardVersion::V3, photoFolder_);
+    case ExportFormat::VCard4:
+        return writeVCard(*out_, decoded, lines, VCardVersion::V4, photoFolder_);
+    case ExportFormat::GoogleCsv:
+        writeGoogleCsvRow(*out_, decoded);
+        return true;
+    }
+    return true;
 }
 
 void ContactExporter::add(const ContactRecord &contact)

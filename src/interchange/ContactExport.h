@@ -22,6 +22,9 @@ std::optional<ExportFormat> exportFormatFromName(QStringView name);
 // The twenty fields of one contact, in ContactRecord's order.
 using ContactFields = std::array<QStringView, FieldCount>;
 
+// The code page 932 bytes of the twenty lines of a contact in the list file.
+using ContactLines = std::array<QByteArrayView, FieldCount>;
+
 class Utf8Output;
 
 // Writes contacts one after the other into one UTF-8 buffer (CR LF line
@@ -44,6 +47,17 @@ public:
     // Throws AppError when a photo that is there can't be read.
     void add(const ContactFields &contact);
     void add(const ContactRecord &contact);
+
+    // The fields (bit i for field i) that a contact of the list file needs
+    // decoded for the format; the others are written straight from their
+    // code page 932 bytes.
+    static quint32 fieldsToDecode(ExportFormat format);
+    // A contact of the list file: the fields of fieldsToDecode() as text, the
+    // others as their bytes in lines, where a value of blanks only counts as
+    // empty, as it does decoded. False, with nothing written, when bytes are
+    // no code page 932 text; that is found before any photo is read. Throws
+    // AppError when a photo that is there can't be read.
+    bool add(const ContactFields &decoded, const ContactLines &lines);
 
     QByteArrayView written() const;
     void clearWritten();

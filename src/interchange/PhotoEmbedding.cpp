@@ -21,9 +21,14 @@ static bool isPlainFileName(QStringView name)
     return true;
 }
 
+bool mayNamePhotoFile(const QString &folder, QStringView fileName)
+{
+    return !folder.isEmpty() && isPlainFileName(fileName);
+}
+
 std::optional<EmbeddedPhoto> embeddablePhoto(const QString &folder, QStringView fileName)
 {
-    if (folder.isEmpty() || !isPlainFileName(fileName))
+    if (!mayNamePhotoFile(folder, fileName))
         return std::nullopt;
     const QString path = QDir(folder).filePath(fileName.toString());
     struct stat st;

@@ -22,3 +22,7 @@ constexpr qint64 MaxEmbeddedPhotoBytes = 4 * 1024 * 1024;
 // Nothing when the value names no such file; throws AppError when the file
 // is there but can't be read.
 std::optional<EmbeddedPhoto> embeddablePhoto(const QString &folder, QStringView fileName);
+
+// Whether embeddablePhoto looks for a file at all: a folder is given and the
+// value is a plain file name.
+bool mayNamePhotoFile(const QString &folder, QStringView fileName);

@@ -30,6 +30,8 @@ public:
     QByteArrayView view() const { return QByteArrayView(out_.constData(), used_); }
     // Forgets what was written, keeping the buffer for what comes next.
     void clear() { used_ = 0; }
+    // Forgets what was written after the first size bytes.
+    void truncate(qsizetype size) { used_ = size; }
     QByteArray take();
 
 private:

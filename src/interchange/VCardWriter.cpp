@@ -4,8 +4,14 @@
 #include "interchange/NameParts.h"
 #include "interchange/PhotoEmbedding.h"
 #include "interchange/Utf8Output.h"
+#include "shell/Cp932.h"
+
+#include <QtEndian>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
 #include <cstring>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -18,17 +24,40 @@ namespace {
 // sequence or an escape.
 constexpr int kLineOctets = 75;
 
+// One field: its text, or, when it wasn't decoded, its code page 932 bytes.
+struct FieldValue {
+    QStringView text;
+    QByteArrayView cp932;
+};
+
+bool isEmpty(const FieldValue &value);
+
 class CardWriter {
 public:
     explicit CardWriter(Utf8Output &out) : out_(out) {}
 
     // The property name with its parameters and the colon, as ASCII.
-    void start(QByteArrayView nameAndParams)
+    void start(QByteArrayView nameAndParams) { ascii(nameAndParams); }
+    void ascii(QByteArrayView bytes)
     {
-        put(nameAndParams.data(), nameAndParams.size(), false);
+        // Most fit on the line as they are.
+        if (lineOctets_ + bytes.size() > kLineOctets) {
+            put(bytes.data(), bytes.size(), false);
+            return;
+        }
+        char *o = out_.reserveTail(bytes.size());
+        std::memcpy(o, bytes.data(), size_t(bytes.size()));
+        out_.commitTail(o + bytes.size());
+        lineOctets_ += int(bytes.size());
     }
-    void ascii(QByteArrayView bytes) { put(bytes.data(), bytes.size(), false); }
     void text(QStringView value) { putText(value); }
+    void text(const FieldValue &value)
+    {
+        if (value.text.isEmpty())
+            putCp932Text(value.cp932);
+        else
+            putText(value.text);
+    }
     // A value written as it is: a parameter value in quotes, a data: URI.
     void verbatim(QStringView value)
     {
@@ -37,26 +66,35 @@ public:
     }
     void end()
     {
-        out_.append("\r\n", 2);
+        char *o = out_.reserveTail(2);
+        std::memcpy(o, "\r\n", 2);
+        out_.commitTail(o + 2);
         lineOctets_ = 0;
     }
 
     // A whole property holding one text value; nothing for an empty value.
-    void property(QByteArrayView nameAndParams, QStringView value)
+    void property(QByteArrayView nameAndParams, const FieldValue &value)
     {
-        if (value.isEmpty())
+        if (isEmpty(value))
             return;
         start(nameAndParams);
         text(value);
         end();
     }
+    void property(QByteArrayView nameAndParams, QStringView value) { property(nameAndParams, {value, {}}); }
+
+    // Whether bytes that were no code page 932 text came to be written.
+    bool invalid() const { return invalid_; }
+    void setInvalid() { invalid_ = true; }
 
 private:
     void put(const char *p, qsizetype n, bool escape);
     void putText(QStringView value);
+    void putCp932Text(QByteArrayView value);
 
     Utf8Output &out_;
     int lineOctets_ = 0;
+    bool invalid_ = false;
 };
 
 inline bool needsEscape(char b)
@@ -168,6 +206,176 @@ inline int octetsOf(const char16_t *s, qsizetype left)
     if (QChar::isHighSurrogate(c) && left > 1 && QChar::isLowSurrogate(s[1]))
         return 4;
     return 3;
+}
+
+// The escaped UTF-8 octets of each code page 932 character, as putText
+// writes the character it decodes to: the octets in the low three bytes
+// (first octet lowest), their count in the top one. Filled in as characters
+// are met, from the code page's decoder: a list holds a few thousand of the
+// code page's characters, and asking for all of them would cost more than
+// the whole export. Threads may fill it at once; an entry is read and
+// written whole, and two threads fill in the same answer.
+constexpr quint32 kNotLookedUp = 0;
+constexpr quint32 kNoCharacter = 0xFFFFFFFF;
+constexpr int kLeadBytes = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);
+
+constexpr quint32 kLineBreak = 2u << 24 | 'n' << 8 | '\\'; // the escape of a CR or LF
+
+// Row 0 holds the single bytes, then a row for each lead byte's pairs.
+quint32 octetsTable[(1 + kLeadBytes) * 256];
+
+// Where the row of a lead byte starts; 0 for a single byte.
+constexpr std::array<quint16, 256> kPairRows = [] {
+    std::array<quint16, 256> rows{};
+    int row = 1;
+    for (int b = 0; b < 256; ++b) {
+        if (Cp932::isLeadByte(uchar(b)))
+            rows[b] = quint16(256 * row++);
+    }
+    return rows;
+}();
+
+quint32 lookUpOctets(QByteArrayView code)
+{
+    char16_t c[2];
+    if (Cp932::decodeInto(code, c) != 1)
+        return kNoCharacter;
+    char octets[4] = {};
+    char *o = octets;
+    encodeOne(c, 1, o);
+    const int count = int(o - octets);
+    quint32 packed;
+    std::memcpy(&packed, octets, 4);
+    return (qFromLittleEndian(packed) & 0xFFFFFF) | quint32(count) << 24;
+}
+
+// The packed octets of the character at p, before end, and how many bytes
+// it takes; kNoCharacter when they are no character.
+inline quint32 octetsAt(const uchar *p, const uchar *end, int &taken)
+{
+    int index = *p;
+    taken = 1;
+    if (const int row = kPairRows[*p]) {
+        taken = 2;
+        if (end - p < 2)
+            return kNoCharacter; // cut off at the end of the line
+        index = row + p[1];
+    }
+    quint32 &entry = octetsTable[index];
+    quint32 packed = std::atomic_ref<quint32>(entry).load(std::memory_order_relaxed);
+    if (packed == kNotLookedUp) [[unlikely]] {
+        packed = lookUpOctets(QByteArrayView(reinterpret_cast<const char *>(p), taken));
+        std::atomic_ref<quint32>(entry).store(packed, std::memory_order_relaxed);
+    }
+    return packed;
+}
+
+// Decoded, a value of only half-width and full-width blanks is empty.
+bool isBlankCp932(QByteArrayView value)
+{
+    // Most values start with a character that is no blank.
+    if (!value.isEmpty() && value[0] != ' ' && value[0] != '\x81')
+        return false;
+    static constexpr quint32 halfBlank = 1u << 24 | 0x20;
+    static constexpr quint32 fullBlank = 3u << 24 | 0x8080E3; // U+3000
+    const uchar *p = reinterpret_cast<const uchar *>(value.data());
+    const uchar *const end = p + value.size();
+    while (p < end) {
+        int taken;
+        const quint32 packed = octetsAt(p, end, taken);
+        if (packed != halfBlank && packed != fullBlank)
+            return false;
+        p += taken;
+    }
+    return true;
+}
+
+bool isCp932Text(QByteArrayView value)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(value.data());
+    const uchar *const end = p + value.size();
+    while (p < end) {
+        int taken;
+        if (octetsAt(p, end, taken) == kNoCharacter)
+            return false;
+        p += taken;
+    }
+    return true;
+}
+
+bool isEmpty(const FieldValue &value)
+{
+    return value.text.isEmpty() && isBlankCp932(value.cp932);
+}
+
+// Code page 932 values go to escaped, folded UTF-8 in one pass, a table
+// look-up a character, without UTF-16 in between.
+void CardWriter::putCp932Text(QByteArrayView value)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(value.data());
+    const uchar *const end = p + value.size();
+    // A byte gives at most three octets (a half-width katakana), a fold of
+    // three octets comes at most once in 71, and each character is stored
+    // as four octets, a run of ASCII as sixteen, of which only its own count.
+    char *o = out_.reserveTail(3 * value.size() + value.size() / 8 + 16);
+    // Kept in a register: a store through o could be one to the member.
+    int line = lineOctets_;
+    while (p < end) {
+#ifdef __SSE2__
+        // ASCII that needs no escape (mail addresses, phone numbers, URLs)
+        // is copied as it is, up to sixteen bytes at a time while it fits on
+        // the line. The last bytes of a value are looked at from a copy, so
+        // that nothing after the value is read.
+        if (*p < 0x80) {
+            __m128i v;
+            if (end - p >= 16) {
+                v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            } else {
+                alignas(16) uchar last[16] = {};
+                std::memcpy(last, p, size_t(end - p));
+                v = _mm_load_si128(reinterpret_cast<const __m128i *>(last));
+            }
+            const __m128i escaped = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(v, _mm_set1_epi8(','))),
+                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(';')),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))));
+            // Signed, the bytes 0x01 to 0x7F are those above zero; the NUL
+            // bytes after a value's end stop the run.
+            const __m128i plain = _mm_andnot_si128(escaped, _mm_cmpgt_epi8(v, _mm_setzero_si128()));
+            // The reserved room holds all sixteen; only the run counts.
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(o), v);
+            const int run = std::min(std::countr_one(unsigned(_mm_movemask_epi8(plain))), kLineOctets - line);
+            o += run;
+            p += run;
+            line += run;
+            if (run > 0)
+                continue;
+        }
+#endif
+        int taken;
+        const quint32 packed = octetsAt(p, end, taken);
+        if (packed == kNoCharacter) [[unlikely]] {
+            invalid_ = true;
+            break;
+        }
+        const int count = int(packed >> 24);
+        if (line + count > kLineOctets) {
+            std::memcpy(o, "\r\n ", 3);
+            o += 3;
+            line = 1;
+        }
+        const quint32 octets = qToLittleEndian(packed);
+        std::memcpy(o, &octets, 4);
+        o += count;
+        line += count;
+        p += taken;
+        // CR LF is one line break.
+        if (packed == kLineBreak && p[-1] == '\r' && p < end && *p == '\n') [[unlikely]]
+            ++p;
+    }
+    lineOctets_ = line;
+    out_.commitTail(o);
 }
 
 // Text values, the bulk of a card, go from UTF-16 to escaped, folded UTF-8
@@ -297,44 +505,57 @@ void writePhoto(CardWriter &card, QStringView value, VCardVersion version,
     card.end();
 }
 
-void writeCard(CardWriter &card, const ContactFields &r, VCardVersion version,
+void writeCard(CardWriter &card, const ContactFields &r, const ContactLines &lines, VCardVersion version,
                const QString &photoFolder)
 {
+    const auto field = [&](int i) { return FieldValue{r[i], lines[i]}; };
     const bool v3 = version == VCardVersion::V3;
     card.ascii(v3 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n" : "BEGIN:VCARD\r\nVERSION:4.0\r\n");
     writeName(card, r, version);
-    card.property(v3 ? "TEL;TYPE=CELL:" : "TEL;TYPE=cell:", r[Tel1Field]);
-    card.property(v3 ? "TEL;TYPE=WORK:" : "TEL;TYPE=work:", r[Tel2Field]);
-    card.property(v3 ? "TEL;TYPE=FAX:" : "TEL;TYPE=fax:", r[FieldMap::FaxField]);
-    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail1Field]);
-    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", r[FieldMap::Mail2Field]);
-    const QStringView company = r[FieldMap::Affiliation1Field];
-    const QStringView department = r[FieldMap::Affiliation2Field];
-    if (!company.isEmpty() || !department.isEmpty()) {
+    card.property(v3 ? "TEL;TYPE=CELL:" : "TEL;TYPE=cell:", field(Tel1Field));
+    card.property(v3 ? "TEL;TYPE=WORK:" : "TEL;TYPE=work:", field(Tel2Field));
+    card.property(v3 ? "TEL;TYPE=FAX:" : "TEL;TYPE=fax:", field(FieldMap::FaxField));
+    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", field(FieldMap::Mail1Field));
+    card.property(v3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:", field(FieldMap::Mail2Field));
+    const FieldValue company = field(FieldMap::Affiliation1Field);
+    const FieldValue department = field(FieldMap::Affiliation2Field);
+    const bool noCompany = isEmpty(company);
+    const bool noDepartment = isEmpty(department);
+    if (!noCompany || !noDepartment) {
         card.start("ORG:");
-        card.text(company);
-        if (!department.isEmpty()) {
+        if (!noCompany)
+            card.text(company);
+        if (!noDepartment) {
             card.ascii(";");
             card.text(department);
         }
         card.end();
     }
-    card.property("TITLE:", r[FieldMap::TitleField]);
-    if (!r[FieldMap::AddressField].isEmpty()) {
+    card.property("TITLE:", field(FieldMap::TitleField));
+    if (const FieldValue address = field(FieldMap::AddressField); !isEmpty(address)) {
         card.start("ADR:;;");
-        card.text(r[FieldMap::AddressField]);
+        card.text(address);
         card.ascii(";;;;");
         card.end();
     }
-    card.property("URL:", r[FieldMap::UrlField]);
-    card.property("NOTE:", r[FieldMap::CommentField]);
+    card.property("URL:", field(FieldMap::UrlField));
+    card.property("NOTE:", field(FieldMap::CommentField));
+    // Bytes that are no text stop the card before a photo is read, wherever
+    // they are in it.
+    if (mayNamePhotoFile(photoFolder, r[FieldMap::PhotoField])
+        && !std::all_of(FieldMap::ownProperties.begin(), FieldMap::ownProperties.end(),
+                        [&](const FieldMap::OwnProperty &own) { return isCp932Text(lines[own.field]); }))
+        card.setInvalid();
+    if (card.invalid())
+        return;
     writePhoto(card, r[FieldMap::PhotoField], version, photoFolder);
     for (const FieldMap::OwnProperty &own : FieldMap::ownProperties) {
-        if (r[own.field].isEmpty())
+        const FieldValue value = field(own.field);
+        if (isEmpty(value))
             continue;
         card.ascii(QByteArrayView(own.vcardName.data(), own.vcardName.size()));
         card.ascii(":");
-        card.text(r[own.field]);
+        card.text(value);
         card.end();
     }
     card.ascii("END:VCARD\r\n");
@@ -345,6 +566,16 @@ void writeCard(CardWriter &card, const ContactFields &r, VCardVersion version,
 void writeVCard(Utf8Output &out, const ContactFields &contact, VCardVersion version,
                 const QString &photoFolder)
 {
+    writeVCard(out, contact, ContactLines{}, version, photoFolder);
+}
+
+bool writeVCard(Utf8Output &out, const ContactFields &decoded, const ContactLines &lines,
+                VCardVersion version, const QString &photoFolder)
+{
+    const qsizetype start = out.view().size();
     CardWriter card(out);
-    writeCard(card, contact, version, photoFolder);
+    writeCard(card, decoded, lines, version, photoFolder);
+    if (card.invalid())
+        out.truncate(start);
+    return !card.invalid();
 }

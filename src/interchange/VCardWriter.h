@@ -13,3 +13,10 @@ enum class VCardVersion { V3, V4 };
 // the data: URI of an embedded vCard 4.0 photo is written as it is.
 void writeVCard(Utf8Output &out, const ContactFields &contact, VCardVersion version,
                 const QString &photoFolder);
+
+// The same for a contact of the list file: a field that is empty in decoded
+// is written from its code page 932 bytes in lines. False, with nothing
+// written, when bytes are no code page 932 text (found before any photo is
+// read).
+bool writeVCard(Utf8Output &out, const ContactFields &decoded, const ContactLines &lines,
+                VCardVersion version, const QString &photoFolder);

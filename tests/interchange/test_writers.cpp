@@ -1,7 +1,11 @@
 #include "ScratchData.h"
 
 #include "interchange/ContactExport.h"
+#include "interchange/FieldMap.h"
 #include "interchange/NameParts.h"
+#include "shell/AppError.h"
+#include "shell/BasCommn.h"
+#include "shell/Cp932.h"
 
 #include <QtTest>
 
@@ -27,6 +31,40 @@ QStringList unfolded(const QByteArray &bytes)
     QStringList lines = QString::fromUtf8(joined).split(QStringLiteral("\r\n"));
     lines.removeAll(QString());
     return lines;
+}
+
+// Fields whose values start at different places of their first line.
+constexpr int kBytesFields[] = {Tel1Field, FieldMap::AddressField, 6, FieldMap::CommentField};
+
+struct TwoWays {
+    bool written; // what adding the bytes said
+    QByteArray fromBytes;
+    QByteArray fromText; // the first contact alone when the bytes are no text
+};
+
+// A contact whose kBytesFields hold bytes, written once from the bytes and
+// once from their text decoded as the list file's reader has it (a value of
+// blanks only is empty), after a first contact that must stay as it is.
+TwoWays writeBothWays(ExportFormat format, const QByteArray &bytes)
+{
+    ContactFields none;
+    ContactFields decoded;
+    ContactLines lines;
+    const std::optional<QString> text = Cp932::decode(bytes);
+    const bool blank = text && std::all_of(text->cbegin(), text->cend(), isBlank);
+    for (const int field : kBytesFields) {
+        lines[field] = bytes;
+        if (text && !blank)
+            decoded[field] = *text;
+    }
+    ContactExporter fromBytes(format, QString());
+    fromBytes.add(none);
+    const bool written = fromBytes.add(none, lines);
+    ContactExporter fromText(format, QString());
+    fromText.add(none);
+    if (text)
+        fromText.add(decoded);
+    return {written, fromBytes.written().toByteArray(), fromText.written().toByteArray()};
 }
 
 } // namespace
@@ -169,6 +207,95 @@ private slots:
         const QStringList v4 = unfolded(exportContacts({r}, ExportFormat::VCard4, {}));
         for (const QString &line : expected4)
             QVERIFY2(v4.contains(line), qPrintable(line));
+    }
+
+    // A field of the list file is written from its code page 932 bytes
+    // exactly as its decoded text would be, for every character of the code
+    // page (user-defined area, NEC and IBM duplicates, half-width kana, the
+    // twins such as 〜 and ～ included), folded at every offset; bytes that
+    // are no text add nothing.
+    void writesListBytesAsTheirText_data()
+    {
+        QTest::addColumn<int>("lead"); // 0: the single bytes
+        QTest::newRow("single bytes") << 0;
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (Cp932::isLeadByte(uchar(lead)))
+                QTest::addRow("lead 0x%02X", lead) << lead;
+        }
+    }
+    void writesListBytesAsTheirText()
+    {
+        QFETCH(int, lead);
+        for (int b = 0; b < 256; ++b) {
+            if (lead == 0 && Cp932::isLeadByte(uchar(b)))
+                continue;
+            QByteArray code(1, char(b));
+            if (lead != 0)
+                code.prepend(char(lead));
+            const bool text = Cp932::decode(code).has_value();
+            const QByteArray where = code.toHex();
+            for (const ExportFormat format : {ExportFormat::VCard3, ExportFormat::VCard4}) {
+                const TwoWays both = writeBothWays(format, code.repeated(50) + 'x' + code);
+                QVERIFY2(both.written == text, where.constData());
+                QVERIFY2(both.fromBytes == both.fromText, where.constData());
+            }
+        }
+    }
+
+    void writesMixedListBytesAsTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("mail address") << QByteArray("user1397.85976@example.co.jp");
+        QTest::newRow("short ASCII") << QByteArray("03-1");
+        QTest::newRow("escapes at each place of sixteen")
+            << QByteArray("abcdefghijklmnop,qrstuvwxyz;0123456789\\ABCDEFGHIJKLMNO,;");
+        QTest::newRow("long ASCII folded") << QByteArray("https://www.example.co.jp/").repeated(8);
+        QTest::newRow("kanji between ASCII") << QByteArray("\x91\xe6" "7\x8aJ\x94\xad\x95\x94 abc,\x82\xa0").repeated(9);
+        QTest::newRow("half-width kana and ASCII") << QByteArray("\xb6\xcc\xde\xbc\xb7;a").repeated(12);
+        QTest::newRow("line breaks") << QByteArray("a\r\nb\nc\rd\r\r\n\n").repeated(7);
+        QTest::newRow("blanks only") << QByteArray(" \x81\x40 \x81\x40");
+        QTest::newRow("blanks then text") << QByteArray(" \x81\x40" "a");
+        QTest::newRow("lead byte cut off") << QByteArray("abc\x82");
+        QTest::newRow("invalid pair after a fold") << QByteArray("\x82\xa0").repeated(40) + "\x81\x20";
+        QTest::newRow("NUL after ASCII") << QByteArray("abcdefghijklmnopqrs\0t", 21);
+    }
+    void writesMixedListBytesAsTheirText()
+    {
+        QFETCH(QByteArray, bytes);
+        for (const ExportFormat format : {ExportFormat::VCard3, ExportFormat::VCard4}) {
+            const TwoWays both = writeBothWays(format, bytes);
+            QCOMPARE(both.written, Cp932::decode(bytes).has_value());
+            QCOMPARE(both.fromBytes, both.fromText);
+        }
+    }
+
+    // Bytes that are no text are found before a photo is read: the card is
+    // refused the same whether the photo can be read or not.
+    void refusesBytesBeforeReadingThePhoto_data()
+    {
+        QTest::addColumn<QByteArray>("stationBytes");
+        QTest::addColumn<bool>("throws");
+        QTest::newRow("text") << QByteArray("\x93\x8c\x8b\x9e") << true;
+        QTest::newRow("no text") << QByteArray("\x81\x20") << false;
+    }
+    void refusesBytesBeforeReadingThePhoto()
+    {
+        QFETCH(QByteArray, stationBytes);
+        QFETCH(bool, throws);
+        ScratchData data;
+        QDir(data.folder()).mkdir(u"photos"_qs);
+        // A link to itself: looking at the photo fails.
+        QVERIFY(QFile::link(data.path(u"photos/loop.jpg"_qs), data.path(u"photos/loop.jpg"_qs)));
+        ContactFields decoded;
+        decoded[FieldMap::PhotoField] = u"loop.jpg";
+        ContactLines lines;
+        lines[6] = stationBytes;
+        ContactExporter exporter(ExportFormat::VCard3, data.path(u"photos"_qs));
+        bool written = true;
+        QCOMPARE(trapError([&] { written = exporter.add(decoded, lines); }) != 0, throws);
+        QCOMPARE(written, throws);
+        if (!throws)
+            QVERIFY(exporter.written().isEmpty());
     }
 
     void embedsPhotosOfTheFolder_data()
