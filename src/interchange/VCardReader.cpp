@@ -333,11 +333,27 @@ QString unescape(const QString &text)
     return out;
 }
 
-QString component(const Components &parts, qsizetype i)
+// Component i of value (split into parts) as a text of its own. One without
+// escapes shares the value's characters, as the card's values share the
+// card's text: no allocation for each name and address part.
+QString component(const QString &value, const Components &parts, qsizetype i)
 {
     if (i >= parts.size() || parts[i].isEmpty())
         return QString();
-    return parts[i].contains(u'\\') ? unescape(parts[i].toString()) : parts[i].toString();
+    if (parts[i].contains(u'\\'))
+        return unescape(parts[i].toString());
+    QString::DataPointer shared = value.data_ptr(); // one more reference to the value's characters
+    if (!shared.isMutable())
+        return parts[i].toString(); // characters the value doesn't own
+    shared.ptr = const_cast<char16_t *>(parts[i].utf16());
+    shared.size = parts[i].size();
+    return QString(std::move(shared));
+}
+
+// Parts joined by half-width blanks; a single part is itself, not a copy.
+QString joinedByBlanks(const QStringList &parts)
+{
+    return parts.size() == 1 ? parts.front() : parts.join(u' ');
 }
 
 class VCardParser {
@@ -785,7 +801,7 @@ bool VCardParser::finishCard()
             break;
         case Name::N: {
             const Components parts = splitComponents(value);
-            contact.setNameParts(component(parts, 0), component(parts, 1));
+            contact.setNameParts(component(value, parts, 0), component(value, parts, 1));
             if (p.hasSortAs) {
                 const std::optional<QString> sortAs = decodeCharset(p.sortAsValue(), p, false);
                 if (!sortAs)
@@ -797,7 +813,7 @@ bool VCardParser::finishCard()
         }
         case Name::Sound: {
             const Components parts = splitComponents(value);
-            contact.offerReading(ReadingSource::IrmcSound, component(parts, 0), component(parts, 1));
+            contact.offerReading(ReadingSource::IrmcSound, component(value, parts, 0), component(value, parts, 1));
             break;
         }
         case Name::SortString:
@@ -826,12 +842,12 @@ bool VCardParser::finishCard()
         }
         case Name::Org: {
             const Components parts = splitComponents(value);
-            contact.setField(FieldMap::Affiliation1Field, component(parts, 0), QStringLiteral("ORG"));
+            contact.setField(FieldMap::Affiliation1Field, component(value, parts, 0), QStringLiteral("ORG"));
             QStringList departments;
             for (qsizetype i = 1; i < parts.size(); ++i)
-                if (const QString c = component(parts, i); !trimBlanks(c).isEmpty())
+                if (const QString c = component(value, parts, i); !trimBlanks(c).isEmpty())
                     departments.append(c);
-            contact.setField(FieldMap::Affiliation2Field, departments.join(u' '), QStringLiteral("ORG"));
+            contact.setField(FieldMap::Affiliation2Field, joinedByBlanks(departments), QStringLiteral("ORG"));
             if (p.hasSortAs && !p.sortAsValue().trimmed().isEmpty())
                 contact.leaveOut(QStringLiteral("ORG;SORT-AS"));
             break;
@@ -845,9 +861,9 @@ bool VCardParser::finishCard()
             const Components parts = splitComponents(value);
             QStringList pieces;
             for (int i : {5, 4, 3, 2, 1, 0, 6})
-                if (const QString c = trimBlanks(component(parts, i)); !c.isEmpty())
+                if (const QString c = trimBlanks(component(value, parts, i)); !c.isEmpty())
                     pieces.append(c);
-            contact.setField(FieldMap::AddressField, pieces.join(u' '), QStringLiteral("ADR"));
+            contact.setField(FieldMap::AddressField, joinedByBlanks(pieces), QStringLiteral("ADR"));
             break;
         }
         case Name::Url:
