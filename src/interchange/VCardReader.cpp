@@ -60,6 +60,14 @@ bool containsNoCase(QByteArrayView text, QByteArrayView sought)
     return false;
 }
 
+// QByteArrayView::trimmed(), without the library call for the common case
+// of nothing to trim (asked of every name and parameter).
+Q_ALWAYS_INLINE QByteArrayView trimmedView(QByteArrayView v)
+{
+    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    return v.isEmpty() || (!space(v.front()) && !space(v.back())) ? v : v.trimmed();
+}
+
 // Whether a line holds nothing but white space, as trimmed() takes it.
 bool isBlankLine(QByteArrayView line)
 {
@@ -122,7 +130,7 @@ QByteArrayView propertyName(QByteArrayView line)
     QByteArrayView name = line.first(end);
     if (const qsizetype dot = groupDot(name); dot >= 0)
         name = name.sliced(dot + 1);
-    return name.trimmed();
+    return trimmedView(name);
 }
 
 // What the head of a line (headOfLine) declares of its value's encoding.
@@ -154,7 +162,7 @@ void appendList(QVarLengthArray<QByteArrayView, 4> &types, QByteArrayView list)
 {
     while (!list.isEmpty()) {
         const qsizetype comma = list.indexOf(',');
-        const QByteArrayView t = (comma < 0 ? list : list.first(comma)).trimmed();
+        const QByteArrayView t = trimmedView(comma < 0 ? list : list.first(comma));
         if (!t.isEmpty())
             types.append(t);
         if (comma < 0)
@@ -176,7 +184,7 @@ bool parseProperty(QByteArrayView line, Property &p)
         p.group = fullName.first(dot);
         fullName = fullName.sliced(dot + 1);
     }
-    p.name = fullName.trimmed();
+    p.name = trimmedView(fullName);
 
     bool afterUnquotedSortAs = false;
     while (i < line.size() && line[i] == ';') {
@@ -190,7 +198,7 @@ bool parseProperty(QByteArrayView line, Property &p)
         const QByteArrayView param = line.sliced(start, i - start);
         const qsizetype eq = param.indexOf('=');
         if (eq < 0) {
-            const QByteArrayView bare = param.trimmed();
+            const QByteArrayView bare = trimmedView(param);
             if (afterUnquotedSortAs) {
                 // SORT-AS="family;given" written without its quotes.
                 if (p.sortAsJoined.isEmpty())
@@ -204,9 +212,9 @@ bool parseProperty(QByteArrayView line, Property &p)
                 p.types.append(bare);
             continue;
         }
-        const QByteArrayView name = param.first(eq).trimmed();
+        const QByteArrayView name = trimmedView(param.first(eq));
         bool quoted = false;
-        const QByteArrayView value = unquoted(param.sliced(eq + 1).trimmed(), &quoted);
+        const QByteArrayView value = unquoted(trimmedView(param.sliced(eq + 1)), &quoted);
         afterUnquotedSortAs = false;
         if (is(name, "TYPE")) {
             appendList(p.types, value);
