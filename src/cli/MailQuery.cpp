@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -55,9 +56,19 @@ char16_t knownFold(char16_t &tableEntry, const uchar *bytes, qsizetype size)
     return fold;
 }
 
+// Characters foldBytesInto may write past the fold's end.
+constexpr size_t kFoldOverrun = 8;
+
+// Whether eight bytes from p lie in p's page, so that they can be loaded
+// even where the value ends before them.
+bool eightBytesInPage(const uchar *p)
+{
+    return (reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - 8;
+}
+
 // Writes the fold of a value's bytes at out, which has room for one
-// character a byte; returns where it ends, or nothing when the value has to
-// be folded the general way.
+// character a byte and kFoldOverrun more; returns where it ends, or nothing
+// when the value has to be folded the general way.
 char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
 {
     const uchar *p = reinterpret_cast<const uchar *>(field.data());
@@ -66,9 +77,10 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
 #ifdef __SSE2__
         // Mail addresses and phone numbers are mostly printable ASCII,
         // which folds to itself but for capitals (to small letters): eight
-        // bytes at a time, of which those up to the first other byte count.
-        // The fold never runs ahead of the bytes, so out has the room.
-        while (end - p >= 8 && *p < 0x80) {
+        // bytes at a time, of which those up to the first other byte, and
+        // up to the value's end, count. The fold never runs more than eight
+        // characters ahead of the bytes, so out has the room.
+        while ((end - p >= 8 || eightBytesInPage(p)) && *p < 0x80) {
             const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
             const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
                                                     _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
@@ -76,7 +88,8 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
                                                   _mm_cmplt_epi8(v, _mm_set1_epi8('Z' + 1)));
             const __m128i folded = _mm_add_epi8(v, _mm_and_si128(capital, _mm_set1_epi8(0x20)));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(folded, _mm_setzero_si128()));
-            const int plain = std::countr_one(unsigned(_mm_movemask_epi8(printable)) & 0xFFu);
+            const int plain = int(std::min<ptrdiff_t>(
+                std::countr_one(unsigned(_mm_movemask_epi8(printable)) & 0xFFu), end - p));
             out += plain;
             p += plain;
             if (plain < 8)
@@ -101,6 +114,37 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
         out += f != FoldsToNothing;
     }
     return out;
+}
+
+// Whether the folded text holds sought (not empty). The first character is
+// looked for eight at a time; the rest is compared where it is found.
+bool holds(std::u16string_view text, std::u16string_view sought)
+{
+    if (text.size() < sought.size())
+        return false;
+    const char16_t first = sought.front();
+    const std::u16string_view rest = sought.substr(1);
+    const auto restFollows = [&](const char16_t *at) {
+        return std::u16string_view(at + 1, rest.size()) == rest;
+    };
+    const char16_t *p = text.data();
+    const char16_t *const lastStart = p + (text.size() - sought.size());
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi16(short(first));
+    for (; lastStart - p >= 7; p += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        // Two mask bits a character.
+        for (unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, wanted))); hits != 0; hits &= hits - 1) {
+            if (restFollows(p + std::countr_zero(hits) / 2))
+                return true;
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; p <= lastStart; ++p)
+        if (*p == first && restFollows(p))
+            return true;
+    return false;
 }
 
 QString decoded(QByteArrayView field)
@@ -159,7 +203,7 @@ char16_t *MailQuery::appendFoldOf(QByteArrayView field, char16_t *at, size_t rec
 bool MailQuery::affiliationContains(QByteArrayView field, char16_t *scratch)
 {
     if (const char16_t *const end = foldBytesInto(field, scratch))
-        return std::u16string_view(scratch, size_t(end - scratch)).find(folded_) != std::u16string_view::npos;
+        return holds(std::u16string_view(scratch, size_t(end - scratch)), folded_);
     const auto known = affiliations_.find(field);
     if (known != affiliations_.end())
         return known->second;
@@ -179,18 +223,18 @@ void MailQuery::add(const RecordScanner &record)
     if (folded_.empty())
         return;
     // Room for every byte looked at as a character and the NULs between.
-    size_t room = kFieldsLookedAt;
+    size_t room = kFieldsLookedAt + kFoldOverrun;
     for (const int field : kSearchedFields)
         room += size_t(record.lineBytes(field).size());
     for (const int field : kAffiliationFields)
-        room = std::max(room, size_t(record.lineBytes(field).size()));
+        room = std::max(room, size_t(record.lineBytes(field).size()) + kFoldOverrun);
     if (searched_.size() < room)
         searched_.resize(2 * room);
     char16_t *end = searched_.data();
     for (const int field : kSearchedFields)
         end = appendFoldOf(record.lineBytes(field), end, room);
     const std::u16string_view searched(searched_.data(), size_t(end - searched_.data()));
-    bool found = searched.find(folded_) != searched.npos;
+    bool found = holds(searched, folded_);
     // Every field looked at is read, so that one that isn't text is reported
     // whether or not the contact matches; searched_ is free again for them.
     for (const int field : kAffiliationFields)

@@ -762,11 +762,13 @@ bool RecordScanner::next()
             ++pos_;
         }
     }
+    values_.resize(lines);
+    if (wanted_ == 0)
+        return true; // every value stays an empty view
     if (qsizetype(text_.size()) < room)
         text_.resize(size_t(room));
     char16_t *const text = text_.data();
     qsizetype used = 0;
-    values_.resize(lines);
     QStringView *const values = values_.data();
     for (int i = 0; i < lines; ++i) {
         values[i] = QStringView();
