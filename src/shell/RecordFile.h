@@ -151,6 +151,7 @@ public:
 
 private:
     RecordScanner(const RecordScanner &whole, qsizetype from);
+    qsizetype lineEndFromPos();
 
     std::shared_ptr<const char> mapping_; // shared by the halves
     const char *bytes_ = nullptr;
@@ -159,6 +160,10 @@ private:
     qsizetype pos_ = 0;
     int linesPerRecord_;
     quint32 wanted_;
+    // The CR and LF bits of the 64 bytes from chunk_, those before pos_
+    // cleared; chunk_ is 64 bytes or more behind pos_ when none are known.
+    qsizetype chunk_ = -64;
+    quint64 chunkEnds_ = 0;
     qsizetype starts_[32] = {};
     qsizetype lengths_[32] = {};
     std::vector<char16_t> text_;
