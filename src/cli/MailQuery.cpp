@@ -147,6 +147,22 @@ bool holds(std::u16string_view text, std::u16string_view sought)
     return false;
 }
 
+// Whether every byte of the value is 0x01-0x7F: valid text, each byte the
+// ASCII character of its value.
+bool allAscii(QByteArrayView field)
+{
+    const char *p = field.data();
+    const char *const end = p + field.size();
+#ifdef __SSE2__
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        if (_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_setzero_si128())) != 0xFFFF)
+            return false;
+    }
+#endif
+    return std::all_of(p, end, [](char c) { return c > 0; });
+}
+
 QString decoded(QByteArrayView field)
 {
     std::optional<QString> text = Cp932::decode(field);
@@ -178,6 +194,7 @@ MailQuery::MailQuery(QStringView sought)
 {
     const QString folded = foldForSearch(sought);
     folded_.assign(reinterpret_cast<const char16_t *>(folded.utf16()), size_t(folded.size()));
+    soughtIsAscii_ = std::all_of(folded_.begin(), folded_.end(), [](char16_t c) { return c < 0x80; });
 }
 
 // The searched fields are folded one after the other into searched_, each
@@ -202,6 +219,8 @@ char16_t *MailQuery::appendFoldOf(QByteArrayView field, char16_t *at, size_t rec
 
 bool MailQuery::affiliationContains(QByteArrayView field, char16_t *scratch)
 {
+    if (!soughtIsAscii_ && allAscii(field))
+        return false;
     if (const char16_t *const end = foldBytesInto(field, scratch))
         return holds(std::u16string_view(scratch, size_t(end - scratch)), folded_);
     const auto known = affiliations_.find(field);
@@ -231,8 +250,13 @@ void MailQuery::add(const RecordScanner &record)
     if (searched_.size() < room)
         searched_.resize(2 * room);
     char16_t *end = searched_.data();
-    for (const int field : kSearchedFields)
-        end = appendFoldOf(record.lineBytes(field), end, room);
+    for (const int field : kSearchedFields) {
+        // Mail addresses and phone numbers are mostly ASCII: they are
+        // checked, not folded, when the sought text isn't.
+        const QByteArrayView bytes = record.lineBytes(field);
+        if (soughtIsAscii_ || !allAscii(bytes))
+            end = appendFoldOf(bytes, end, room);
+    }
     const std::u16string_view searched(searched_.data(), size_t(end - searched_.data()));
     bool found = holds(searched, folded_);
     // Every field looked at is read, so that one that isn't text is reported
