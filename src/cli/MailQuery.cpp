@@ -59,11 +59,11 @@ char16_t knownFold(char16_t &tableEntry, const uchar *bytes, qsizetype size)
 // Characters foldBytesInto may write past the fold's end.
 constexpr size_t kFoldOverrun = 8;
 
-// Whether eight bytes from p lie in p's page, so that they can be loaded
-// even where the value ends before them.
-bool eightBytesInPage(const uchar *p)
+// Whether n bytes from p lie in p's page, so that they can be loaded even
+// where the value ends before them.
+bool bytesInPage(const void *p, int n)
 {
-    return (reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - 8;
+    return (reinterpret_cast<uintptr_t>(p) & 4095) <= uintptr_t(4096 - n);
 }
 
 // Writes the fold of a value's bytes at out, which has room for one
@@ -80,7 +80,7 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
         // bytes at a time, of which those up to the first other byte, and
         // up to the value's end, count. The fold never runs more than eight
         // characters ahead of the bytes, so out has the room.
-        while ((end - p >= 8 || eightBytesInPage(p)) && *p < 0x80) {
+        while ((end - p >= 8 || bytesInPage(p, 8)) && *p < 0x80) {
             const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
             const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
                                                     _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
@@ -154,9 +154,11 @@ bool allAscii(QByteArrayView field)
     const char *p = field.data();
     const char *const end = p + field.size();
 #ifdef __SSE2__
-    for (; end - p >= 16; p += 16) {
+    // Sixteen bytes at a time; the last ones too where they can be loaded.
+    for (; p < end && (end - p >= 16 || bytesInPage(p, 16)); p += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        if (_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_setzero_si128())) != 0xFFFF)
+        const unsigned counted = end - p >= 16 ? 0xFFFFu : (1u << (end - p)) - 1;
+        if ((unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_setzero_si128()))) & counted) != counted)
             return false;
     }
 #endif
