@@ -186,8 +186,11 @@ void appendColumn(QString &out, QStringView value)
         value = value.mid(1);
     while (!value.isEmpty() && isBlankOrBreak(value.back()))
         value.chop(1);
-    for (const QChar c : value)
-        out.append(isBlankOrBreak(c) && !isBlank(c) ? QChar(u' ') : c);
+    const qsizetype from = out.size();
+    out.append(value);
+    QChar *const appended = out.data() + from;
+    std::replace_if(appended, appended + value.size(),
+                    [](QChar c) { return isBlankOrBreak(c) && !isBlank(c); }, QChar(u' '));
 }
 
 } // namespace
