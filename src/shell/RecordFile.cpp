@@ -706,6 +706,11 @@ static qsizetype countLineEnds(const char *bytes, qsizetype from, qsizetype to, 
     return count;
 }
 
+qsizetype RecordScanner::afterLineEnd(qsizetype lineEnd) const
+{
+    return lineEnd + (bytes_[lineEnd] == '\r' && lineEnd + 1 < end_ && bytes_[lineEnd + 1] == '\n' ? 2 : 1);
+}
+
 std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
 {
     Q_ASSERT(pos_ == 0);
@@ -713,24 +718,30 @@ std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
     constexpr qsizetype kWorthSplitting = 256 * 1024;
     if (end_ < kWorthSplitting)
         return nullptr;
-    const auto afterLineEnd = [&](qsizetype at) {
-        return at + (bytes_[at] == '\r' && at + 1 < end_ && bytes_[at + 1] == '\n' ? 2 : 1);
-    };
-    qsizetype at = nextLineEndWide(bytes_, end_ / 2, end_);
-    if (at == end_)
+    const qsizetype lineEnd = nextLineEndWide(bytes_, end_ / 2, end_);
+    if (lineEnd == end_)
         return nullptr;
-    at = afterLineEnd(at);
-    for (qsizetype lines = countLineEnds(bytes_, 0, at, end_); lines % linesPerRecord_ != 0; ++lines) {
-        const qsizetype lineEnd = nextLineEndWide(bytes_, at, end_);
-        if (lineEnd == end_)
-            return nullptr;
-        at = afterLineEnd(lineEnd);
-    }
+    const qsizetype at = afterLineEnd(lineEnd);
     if (at >= end_)
         return nullptr;
     std::unique_ptr<RecordScanner> second(new RecordScanner(*this, at));
-    end_ = at;
+    second->findsFirstRecord_ = true;
+    secondHalf_ = at;
     return second;
+}
+
+// Moves on from a line's start to the first record start at or after it,
+// or to the end.
+void RecordScanner::skipToRecordStart()
+{
+    for (qsizetype lines = countLineEnds(bytes_, 0, pos_, end_); lines % linesPerRecord_ != 0; ++lines) {
+        const qsizetype lineEnd = nextLineEndWide(bytes_, pos_, end_);
+        if (lineEnd == end_) {
+            pos_ = end_;
+            return;
+        }
+        pos_ = afterLineEnd(lineEnd);
+    }
 }
 
 // The CR and LF bits of the 64 bytes at p.
@@ -778,7 +789,11 @@ qsizetype RecordScanner::lineEndFromPos()
 
 bool RecordScanner::next()
 {
-    if (pos_ >= end_) {
+    if (findsFirstRecord_) {
+        findsFirstRecord_ = false;
+        skipToRecordStart();
+    }
+    if (pos_ >= end_ || pos_ >= secondHalf_) {
         values_.clear();
         return false;
     }

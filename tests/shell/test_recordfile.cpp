@@ -136,6 +136,24 @@ private slots:
         }
     }
 
+    // The middle in the last record: the second half finds no record of
+    // its own, and the first reads them all.
+    void aSecondHalfWithoutARecordReadsNothing()
+    {
+        ScratchData data;
+        data.write(QStringLiteral("f"), "a\r\nb\r\nc\r\n" + QByteArray(600 * 1024, 'x') + "\r\ny\r\nz");
+        RecordScanner first(data.path(QStringLiteral("f")), 3);
+        const std::unique_ptr<RecordScanner> second = first.splitOffSecondHalf();
+        QVERIFY(second);
+        QVERIFY(!second->next());
+        QStringList lastValues;
+        int records = 0;
+        for (; first.next(); ++records)
+            lastValues = {first.values()[1].toString(), first.values()[2].toString()};
+        QCOMPARE(records, 2);
+        QCOMPARE(lastValues, QStringList({QStringLiteral("y"), QStringLiteral("z")}));
+    }
+
     void crLfSplitAcrossReadChunksIsOneLineEnd()
     {
         // The reader works in 256 KiB chunks: put a CR at the last byte of
