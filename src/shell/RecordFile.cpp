@@ -656,10 +656,8 @@ RecordScanner::RecordScanner(const QString &path, int linesPerRecord, quint32 wa
     size_ = st.st_size;
     if (size_ == 0)
         return;
-    // Mapped in one call, a list file costs no page fault per page; a file
-    // far larger than any list is mapped as it is read.
-    const int populate = size_ <= 64 * 1024 * 1024 ? MAP_POPULATE : 0;
-    void *map = ::mmap(nullptr, size_t(size_), PROT_READ, MAP_PRIVATE | populate, fd, 0);
+    // The pages are mapped in by the first next() (see there).
+    void *map = ::mmap(nullptr, size_t(size_), PROT_READ, MAP_PRIVATE, fd, 0);
     if (map == MAP_FAILED)
         throwErrno();
     bytes_ = static_cast<const char *>(map);
@@ -789,6 +787,19 @@ qsizetype RecordScanner::lineEndFromPos()
 
 bool RecordScanner::next()
 {
+    if (!pagesMapped_) {
+        // Mapped in one call, a list file costs no page fault per page, and
+        // the halves are mapped in on their own threads at once. A file far
+        // larger than any list is mapped as it is read. Where the call
+        // fails, the pages fault in as they are read.
+        pagesMapped_ = true;
+        const qsizetype until = std::min(end_, secondHalf_);
+        if (pos_ < until && until - pos_ <= 64 * 1024 * 1024) {
+            const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+            const uintptr_t from = uintptr_t(bytes_ + pos_) & ~(page - 1);
+            ::madvise(reinterpret_cast<void *>(from), uintptr_t(bytes_ + until) - from, MADV_POPULATE_READ);
+        }
+    }
     if (findsFirstRecord_) {
         findsFirstRecord_ = false;
         skipToRecordStart();

@@ -167,6 +167,7 @@ private:
     // half's begins at the first record start from there.
     qsizetype secondHalf_ = std::numeric_limits<qsizetype>::max();
     bool findsFirstRecord_ = false; // the second half, before its first next()
+    bool pagesMapped_ = false;      // whether next() has mapped in this scanner's pages
     int linesPerRecord_;
     quint32 wanted_;
     // The CR and LF bits of the 64 bytes from chunk_, those before pos_
