@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -55,9 +56,19 @@ char16_t knownFold(char16_t &tableEntry, const uchar *bytes, qsizetype size)
     return fold;
 }
 
+// Characters foldBytesInto may write past the fold's end.
+constexpr size_t kFoldOverrun = 8;
+
+// Whether n bytes from p lie in p's page, so that they can be loaded even
+// where the value ends before them.
+bool bytesInPage(const void *p, int n)
+{
+    return (reinterpret_cast<uintptr_t>(p) & 4095) <= uintptr_t(4096 - n);
+}
+
 // Writes the fold of a value's bytes at out, which has room for one
-// character a byte; returns where it ends, or nothing when the value has to
-// be folded the general way.
+// character a byte and kFoldOverrun more; returns where it ends, or nothing
+// when the value has to be folded the general way.
 char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
 {
     const uchar *p = reinterpret_cast<const uchar *>(field.data());
@@ -66,9 +77,10 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
 #ifdef __SSE2__
         // Mail addresses and phone numbers are mostly printable ASCII,
         // which folds to itself but for capitals (to small letters): eight
-        // bytes at a time, of which those up to the first other byte count.
-        // The fold never runs ahead of the bytes, so out has the room.
-        while (end - p >= 8 && *p < 0x80) {
+        // bytes at a time, of which those up to the first other byte, and
+        // up to the value's end, count. The fold never runs more than eight
+        // characters ahead of the bytes, so out has the room.
+        while ((end - p >= 8 || bytesInPage(p, 8)) && *p < 0x80) {
             const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
             const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
                                                     _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
@@ -76,7 +88,8 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
                                                   _mm_cmplt_epi8(v, _mm_set1_epi8('Z' + 1)));
             const __m128i folded = _mm_add_epi8(v, _mm_and_si128(capital, _mm_set1_epi8(0x20)));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(folded, _mm_setzero_si128()));
-            const int plain = std::countr_one(unsigned(_mm_movemask_epi8(printable)) & 0xFFu);
+            const int plain = int(std::min<ptrdiff_t>(
+                std::countr_one(unsigned(_mm_movemask_epi8(printable)) & 0xFFu), end - p));
             out += plain;
             p += plain;
             if (plain < 8)
@@ -103,6 +116,55 @@ char16_t *foldBytesInto(QByteArrayView field, char16_t *out)
     return out;
 }
 
+// Whether the folded text holds sought (not empty). The first character is
+// looked for eight at a time; the rest is compared where it is found.
+bool holds(std::u16string_view text, std::u16string_view sought)
+{
+    if (text.size() < sought.size())
+        return false;
+    const char16_t first = sought.front();
+    const std::u16string_view rest = sought.substr(1);
+    const auto restFollows = [&](const char16_t *at) {
+        return std::u16string_view(at + 1, rest.size()) == rest;
+    };
+    const char16_t *p = text.data();
+    const char16_t *const lastStart = p + (text.size() - sought.size());
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi16(short(first));
+    for (; lastStart - p >= 7; p += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        // Two mask bits a character.
+        for (unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, wanted))); hits != 0; hits &= hits - 1) {
+            if (restFollows(p + std::countr_zero(hits) / 2))
+                return true;
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; p <= lastStart; ++p)
+        if (*p == first && restFollows(p))
+            return true;
+    return false;
+}
+
+// Whether every byte of the value is 0x01-0x7F: valid text, each byte the
+// ASCII character of its value.
+bool allAscii(QByteArrayView field)
+{
+    const char *p = field.data();
+    const char *const end = p + field.size();
+#ifdef __SSE2__
+    // Sixteen bytes at a time; the last ones too where they can be loaded.
+    for (; p < end && (end - p >= 16 || bytesInPage(p, 16)); p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const unsigned counted = end - p >= 16 ? 0xFFFFu : (1u << (end - p)) - 1;
+        if ((unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_setzero_si128()))) & counted) != counted)
+            return false;
+    }
+#endif
+    return std::all_of(p, end, [](char c) { return c > 0; });
+}
+
 QString decoded(QByteArrayView field)
 {
     std::optional<QString> text = Cp932::decode(field);
@@ -124,8 +186,11 @@ void appendColumn(QString &out, QStringView value)
         value = value.mid(1);
     while (!value.isEmpty() && isBlankOrBreak(value.back()))
         value.chop(1);
-    for (const QChar c : value)
-        out.append(isBlankOrBreak(c) && !isBlank(c) ? QChar(u' ') : c);
+    const qsizetype from = out.size();
+    out.append(value);
+    QChar *const appended = out.data() + from;
+    std::replace_if(appended, appended + value.size(),
+                    [](QChar c) { return isBlankOrBreak(c) && !isBlank(c); }, QChar(u' '));
 }
 
 } // namespace
@@ -134,6 +199,7 @@ MailQuery::MailQuery(QStringView sought)
 {
     const QString folded = foldForSearch(sought);
     folded_.assign(reinterpret_cast<const char16_t *>(folded.utf16()), size_t(folded.size()));
+    soughtIsAscii_ = std::all_of(folded_.begin(), folded_.end(), [](char16_t c) { return c < 0x80; });
 }
 
 // The searched fields are folded one after the other into searched_, each
@@ -158,8 +224,10 @@ char16_t *MailQuery::appendFoldOf(QByteArrayView field, char16_t *at, size_t rec
 
 bool MailQuery::affiliationContains(QByteArrayView field, char16_t *scratch)
 {
+    if (!soughtIsAscii_ && allAscii(field))
+        return false;
     if (const char16_t *const end = foldBytesInto(field, scratch))
-        return std::u16string_view(scratch, size_t(end - scratch)).find(folded_) != std::u16string_view::npos;
+        return holds(std::u16string_view(scratch, size_t(end - scratch)), folded_);
     const auto known = affiliations_.find(field);
     if (known != affiliations_.end())
         return known->second;
@@ -179,18 +247,23 @@ void MailQuery::add(const RecordScanner &record)
     if (folded_.empty())
         return;
     // Room for every byte looked at as a character and the NULs between.
-    size_t room = kFieldsLookedAt;
+    size_t room = kFieldsLookedAt + kFoldOverrun;
     for (const int field : kSearchedFields)
         room += size_t(record.lineBytes(field).size());
     for (const int field : kAffiliationFields)
-        room = std::max(room, size_t(record.lineBytes(field).size()));
+        room = std::max(room, size_t(record.lineBytes(field).size()) + kFoldOverrun);
     if (searched_.size() < room)
         searched_.resize(2 * room);
     char16_t *end = searched_.data();
-    for (const int field : kSearchedFields)
-        end = appendFoldOf(record.lineBytes(field), end, room);
+    for (const int field : kSearchedFields) {
+        // Mail addresses and phone numbers are mostly ASCII: they are
+        // checked, not folded, when the sought text isn't.
+        const QByteArrayView bytes = record.lineBytes(field);
+        if (soughtIsAscii_ || !allAscii(bytes))
+            end = appendFoldOf(bytes, end, room);
+    }
     const std::u16string_view searched(searched_.data(), size_t(end - searched_.data()));
-    bool found = searched.find(folded_) != searched.npos;
+    bool found = holds(searched, folded_);
     // Every field looked at is read, so that one that isn't text is reported
     // whether or not the contact matches; searched_ is free again for them.
     for (const int field : kAffiliationFields)

@@ -50,6 +50,9 @@ private:
     };
 
     std::u16string folded_;
+    // Whether the sought text folds to ASCII alone: ASCII bytes fold to
+    // ASCII, so a value of them can hold no other sought text.
+    bool soughtIsAscii_ = false;
     std::vector<char16_t> searched_; // reused from contact to contact
     // Whether each affiliation that can't be folded a character at a time
     // holds the sought text: many contacts share a company, and its name

@@ -680,10 +680,8 @@ RecordScanner::RecordScanner(const QString &path, int linesPerRecord, quint32 wa
     size_ = st.st_size;
     if (size_ == 0)
         return;
-    // Mapped in one call, a list file costs no page fault per page; a file
-    // far larger than any list is mapped as it is read.
-    const int populate = size_ <= 64 * 1024 * 1024 ? MAP_POPULATE : 0;
-    void *map = ::mmap(nullptr, size_t(size_), PROT_READ, MAP_PRIVATE | populate, fd, 0);
+    // The pages are mapped in by the first next() (see there).
+    void *map = ::mmap(nullptr, size_t(size_), PROT_READ, MAP_PRIVATE, fd, 0);
     if (map == MAP_FAILED)
         throwErrno();
     bytes_ = static_cast<const char *>(map);
@@ -730,6 +728,11 @@ static qsizetype countLineEnds(const char *bytes, qsizetype from, qsizetype to, 
     return count;
 }
 
+qsizetype RecordScanner::afterLineEnd(qsizetype lineEnd) const
+{
+    return lineEnd + (bytes_[lineEnd] == '\r' && lineEnd + 1 < end_ && bytes_[lineEnd + 1] == '\n' ? 2 : 1);
+}
+
 std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
 {
     Q_ASSERT(pos_ == 0);
@@ -737,29 +740,95 @@ std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
     constexpr qsizetype kWorthSplitting = 256 * 1024;
     if (end_ < kWorthSplitting)
         return nullptr;
-    const auto afterLineEnd = [&](qsizetype at) {
-        return at + (bytes_[at] == '\r' && at + 1 < end_ && bytes_[at + 1] == '\n' ? 2 : 1);
-    };
-    qsizetype at = nextLineEndWide(bytes_, end_ / 2, end_);
-    if (at == end_)
+    const qsizetype lineEnd = nextLineEndWide(bytes_, end_ / 2, end_);
+    if (lineEnd == end_)
         return nullptr;
-    at = afterLineEnd(at);
-    for (qsizetype lines = countLineEnds(bytes_, 0, at, end_); lines % linesPerRecord_ != 0; ++lines) {
-        const qsizetype lineEnd = nextLineEndWide(bytes_, at, end_);
-        if (lineEnd == end_)
-            return nullptr;
-        at = afterLineEnd(lineEnd);
-    }
+    const qsizetype at = afterLineEnd(lineEnd);
     if (at >= end_)
         return nullptr;
     std::unique_ptr<RecordScanner> second(new RecordScanner(*this, at));
-    end_ = at;
+    second->findsFirstRecord_ = true;
+    secondHalf_ = at;
     return second;
+}
+
+// Moves on from a line's start to the first record start at or after it,
+// or to the end.
+void RecordScanner::skipToRecordStart()
+{
+    for (qsizetype lines = countLineEnds(bytes_, 0, pos_, end_); lines % linesPerRecord_ != 0; ++lines) {
+        const qsizetype lineEnd = nextLineEndWide(bytes_, pos_, end_);
+        if (lineEnd == end_) {
+            pos_ = end_;
+            return;
+        }
+        pos_ = afterLineEnd(lineEnd);
+    }
+}
+
+// The CR and LF bits of the 64 bytes at p.
+static quint64 lineEndBits(const char *p)
+{
+    quint64 bits = 0;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+        const unsigned found = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        bits |= quint64(found) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k)
+        bits |= quint64(p[k] == '\r' || p[k] == '\n') << k;
+#endif
+    return bits;
+}
+
+// nextLineEndWide from pos_, for the lines read one after the other: the
+// line ends of 64 bytes are found at once and serve every line that ends
+// among them, as most values are far shorter.
+qsizetype RecordScanner::lineEndFromPos()
+{
+    qsizetype from = pos_;
+    if (pos_ - chunk_ < 64) {
+        chunkEnds_ &= ~0ull << (pos_ - chunk_);
+        if (chunkEnds_ != 0)
+            return chunk_ + std::countr_zero(chunkEnds_);
+        from = chunk_ + 64;
+    }
+    for (; end_ - from >= 64; from += 64) {
+        __builtin_prefetch(bytes_ + from + 2048); // see nextLineEndWide
+        if (const quint64 ends = lineEndBits(bytes_ + from)) {
+            chunk_ = from;
+            chunkEnds_ = ends;
+            return from + std::countr_zero(ends);
+        }
+    }
+    chunk_ = pos_ - 64;
+    return nextLineEnd(bytes_, from, end_);
 }
 
 bool RecordScanner::next()
 {
-    if (pos_ >= end_) {
+    if (!pagesMapped_) {
+        // Mapped in one call, a list file costs no page fault per page, and
+        // the halves are mapped in on their own threads at once. A file far
+        // larger than any list is mapped as it is read. Where the call
+        // fails, the pages fault in as they are read.
+        pagesMapped_ = true;
+        const qsizetype until = std::min(end_, secondHalf_);
+        if (pos_ < until && until - pos_ <= 64 * 1024 * 1024) {
+            const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+            const uintptr_t from = uintptr_t(bytes_ + pos_) & ~(page - 1);
+            ::madvise(reinterpret_cast<void *>(from), uintptr_t(bytes_ + until) - from, MADV_POPULATE_READ);
+        }
+    }
+    if (findsFirstRecord_) {
+        findsFirstRecord_ = false;
+        skipToRecordStart();
+    }
+    if (pos_ >= end_ || pos_ >= secondHalf_) {
         values_.clear();
         return false;
     }
@@ -772,7 +841,7 @@ bool RecordScanner::next()
     for (int i = 0; i < lines; ++i) {
         if (pos_ >= end_)
             throw AppError{ErrNo::InputPastEnd};
-        const qsizetype end = nextLineEndWide(bytes_, pos_, end_);
+        const qsizetype end = lineEndFromPos();
         if (end - pos_ > kMaxLineBytes)
             throw AppError{ErrNo::LineTooLong};
         starts[i] = pos_;
@@ -786,11 +855,13 @@ bool RecordScanner::next()
             ++pos_;
         }
     }
+    values_.resize(lines);
+    if (wanted_ == 0)
+        return true; // every value stays an empty view
     if (qsizetype(text_.size()) < room)
         text_.resize(size_t(room));
     char16_t *const text = text_.data();
     qsizetype used = 0;
-    values_.resize(lines);
     QStringView *const values = values_.data();
     for (int i = 0; i < lines; ++i) {
         values[i] = QStringView();

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -143,22 +144,36 @@ public:
 
     // Hands the records from about the middle of the file on to a scanner
     // of their own, so that two threads read one half each; this scanner
-    // then ends where that one begins. The place is found by counting the
-    // lines from the start, so it is a record's first line whatever the
-    // line ends. Nothing for a file too small to be worth it, or with no
-    // record after its middle. Only before the first next().
+    // then ends where that one begins. The place is a record's first line
+    // whatever the line ends: the new scanner finds it at its first next(),
+    // by counting the lines from the start, so that the count is made on
+    // its thread while this one reads. Nothing for a file too small to be
+    // worth it, or with no line after its middle. Only before the first
+    // next().
     std::unique_ptr<RecordScanner> splitOffSecondHalf();
 
 private:
     RecordScanner(const RecordScanner &whole, qsizetype from);
+    qsizetype afterLineEnd(qsizetype lineEnd) const;
+    void skipToRecordStart();
+    qsizetype lineEndFromPos();
 
     std::shared_ptr<const char> mapping_; // shared by the halves
     const char *bytes_ = nullptr;
     qsizetype size_ = 0;
     qsizetype end_ = 0; // where this scanner's records end
     qsizetype pos_ = 0;
+    // No record starting here or after it is this scanner's: the second
+    // half's begins at the first record start from there.
+    qsizetype secondHalf_ = std::numeric_limits<qsizetype>::max();
+    bool findsFirstRecord_ = false; // the second half, before its first next()
+    bool pagesMapped_ = false;      // whether next() has mapped in this scanner's pages
     int linesPerRecord_;
     quint32 wanted_;
+    // The CR and LF bits of the 64 bytes from chunk_, those before pos_
+    // cleared; chunk_ is 64 bytes or more behind pos_ when none are known.
+    qsizetype chunk_ = -64;
+    quint64 chunkEnds_ = 0;
     qsizetype starts_[32] = {};
     qsizetype lengths_[32] = {};
     std::vector<char16_t> text_;

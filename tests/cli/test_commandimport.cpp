@@ -219,6 +219,10 @@ private slots:
         QTest::newRow("invalid pair in an affiliation") << u"青木"_qs << 4 << QByteArray("\x81\x20") << fileError;
         QTest::newRow("lead byte cut off in a phone") << u"青木"_qs << int(Tel2Field) << QByteArray("03\x82") << fileError;
         QTest::newRow("NUL in the name") << u"青木"_qs << int(NameField) << QByteArray("a\0b", 3) << fileError;
+        // A value of ASCII bytes is only checked when the sought text isn't ASCII.
+        QTest::newRow("NUL in a mail") << u"青木"_qs << 11 << QByteArray("a\0@b.jp", 7) << fileError;
+        QTest::newRow("invalid pair in a phone, ASCII sought") << u"example"_qs << int(Tel1Field)
+                                                              << QByteArray("03\x81\x20") << fileError;
         QTest::newRow("invalid pair in the note") << u"ｶﾌﾞｼｷ"_qs << 19 << QByteArray("\x81\x20") << done;
     }
     void queryOfALongList()

@@ -125,7 +125,8 @@ private slots:
         QTest::addColumn<QString>("sought");
         for (const char16_t *sought : {u"ｶﾞｲｼｬ", u"がいしゃ", u"(株)", u"株", u"abc", u"090-12", u"03555",
                                        u"taro", u"ぱん", u"パ", u"ア", u"たろう", u"Ｘ.ＪＰ", u"北斗",
-                                       u"[\\]^_`ab", u"xyz{|}~", u"@ABCDEFGHIJKLMNOPQRSTUVWXYZ"})
+                                       u"[\\]^_`ab", u"xyz{|}~", u"@ABCDEFGHIJKLMNOPQRSTUVWXYZ", u"aab",
+                                       u"3-1", u"０３５５５"})
             QTest::newRow(qPrintable(QString::fromUtf16(sought))) << QString::fromUtf16(sought);
     }
     void queryFindsWhatTheSearchFinds()
@@ -141,6 +142,10 @@ private slots:
             {12, u"03 555"},                    {11, u"ＴＡＲＯ@X.JP"},
             {ReadingField, u"ﾊﾟﾝ"},             {NameField, u"ﾞあ"},
             {Tel2Field, u"カタカナ"},           {19, u"abc 株 ア"}, // the note is not searched
+            // The first sought character is looked for eight at a time: a
+            // hit as the whole value, at a value's end, after many starts.
+            {4, u"aab"},                        {12, u"0123456aab"},
+            {11, u"aaaaaaaaaaaaaaab@y"},        {Tel1Field, u"03-1"},
             // Printable ASCII, sixteen bytes and more at a time.
             {2, u"!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"},
         };

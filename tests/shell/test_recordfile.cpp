@@ -64,9 +64,18 @@ private slots:
         QTest::newRow("byte without a code") << QByteArray("\xA0x\r\nb\r\n") << QVariant(1001);
         QTest::newRow("cut-off character at the end") << QByteArray("a\r\nb\x82") << QVariant(1001);
         QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QVariant(1001);
-        // Longer than the sixteen bytes that the scanner looks at a time.
+        // Longer than the sixteen bytes of a block of the wide line-end search.
         QTest::newRow("long lines") << QByteArray(40, 'p') + "\r\n" + QByteArray(17, 'q') + "\r" + "\r\n\n"
                                     << QVariant(QStringList{QString(40, u'p') + u'|' + QString(17, u'q'), QStringLiteral("|")});
+        // The scanner takes the line ends of 64 bytes at once: a CR LF or a
+        // lone CR at the end of such a block, lines over several blocks.
+        for (const int before : {62, 63, 64, 65}) {
+            const QByteArray p(before, 'p');
+            const QString text = QString(before, u'p');
+            QTest::addRow("line ends after byte %d", before)
+                << p + "\r\nq\r\nr\rs\n" + p + p + "\r" + "\r\n"
+                << QVariant(QStringList{text + QStringLiteral("|q"), QStringLiteral("r|s"), text + text + u'|'});
+        }
     }
     void readsLineEndsAndValues()
     {
@@ -125,6 +134,24 @@ private slots:
         } catch (const AppError &e) {
             QFAIL(qPrintable(QStringLiteral("error %1").arg(e.number)));
         }
+    }
+
+    // The middle in the last record: the second half finds no record of
+    // its own, and the first reads them all.
+    void aSecondHalfWithoutARecordReadsNothing()
+    {
+        ScratchData data;
+        data.write(QStringLiteral("f"), "a\r\nb\r\nc\r\n" + QByteArray(600 * 1024, 'x') + "\r\ny\r\nz");
+        RecordScanner first(data.path(QStringLiteral("f")), 3);
+        const std::unique_ptr<RecordScanner> second = first.splitOffSecondHalf();
+        QVERIFY(second);
+        QVERIFY(!second->next());
+        QStringList lastValues;
+        int records = 0;
+        for (; first.next(); ++records)
+            lastValues = {first.values()[1].toString(), first.values()[2].toString()};
+        QCOMPARE(records, 2);
+        QCOMPARE(lastValues, QStringList({QStringLiteral("y"), QStringLiteral("z")}));
     }
 
     void crLfSplitAcrossReadChunksIsOneLineEnd()
