@@ -7,6 +7,7 @@
 #include "interchange/FieldMap.h"
 #include "interchange/ImportChange.h"
 #include "shell/AppError.h"
+#include "shell/AsideTask.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/InstanceLock.h"
@@ -19,7 +20,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <future>
 #include <memory>
 #include <cerrno>
 #include <cstdio>
@@ -242,10 +242,10 @@ int runExport(const QStringList &args, CommandEnd)
         std::optional<ContactExporter> restExporter;
         PhotoFailure restFailure;
         std::atomic<bool> firstHalfStopped = false;
-        std::future<PartEnd> restPart;
+        AsideTask<PartEnd> restPart;
         if (rest) {
             restExporter.emplace(*format, photoFolder, scanner.fileSize(), ContactExporter::Part::Continuing);
-            restPart = std::async(std::launch::async, [&] {
+            restPart = AsideTask<PartEnd>([&] {
                 return exportPart(*rest, *restExporter, decoded, restFailure, [&] {
                     return !firstHalfStopped.load(std::memory_order_relaxed)
                         && restExporter->written().size() < kHeldBack;
@@ -314,10 +314,10 @@ int runQuery(const QStringList &args, CommandEnd)
     std::optional<MailQuery> restQuery;
     const bool read = readContactList(noFieldDecoded, [&](RecordScanner &scanner) {
         const std::unique_ptr<RecordScanner> rest = scanner.splitOffSecondHalf();
-        std::future<void> restPart;
+        AsideTask<void> restPart;
         if (rest) {
             restQuery.emplace(words.front());
-            restPart = std::async(std::launch::async, [&] {
+            restPart = AsideTask<void>([&] {
                 while (rest->next())
                     restQuery->add(*rest);
             });

@@ -5,6 +5,7 @@
 #include "readings/Kana.h"
 #include "readings/ReadingGuesser.h"
 #include "shell/AppError.h"
+#include "shell/AsideTask.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
 #include "shell/Cp932.h"
@@ -15,7 +16,6 @@
 #include <QHash>
 
 #include <algorithm>
-#include <future>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -134,9 +134,9 @@ struct PreviewBuilder {
             for (qsizetype i = from; i < to; ++i)
                 prepared[size_t(i)] = prepare(std::move(contacts[i]), sourceFile, out[i]);
         };
-        std::future<void> second;
+        AsideTask<void> second;
         if (half < count)
-            second = std::async(std::launch::async | std::launch::deferred, [&] { prepareRange(half, count); });
+            second = AsideTask<void>([&] { prepareRange(half, count); });
         prepareRange(0, half);
         if (second.valid())
             second.get();

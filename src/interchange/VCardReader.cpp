@@ -11,6 +11,7 @@
 #include "interchange/FieldMap.h"
 #include "interchange/ReaderSupport.h"
 
+#include "shell/AsideTask.h"
 #include "shell/BasCommn.h"
 #include "shell/Cp932.h"
 
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <future>
 #include <utility>
 
 namespace Interchange {
@@ -941,8 +941,7 @@ ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, q
     if (cut > 0) {
         VCardParser firstHalf(body.first(cut), markedUnicode, fromUtf16, stopAfter);
         VCardParser secondHalf(body.sliced(cut), markedUnicode, fromUtf16, stopAfter);
-        std::future<ReadOutcome> second = std::async(std::launch::async | std::launch::deferred,
-                                                     [&secondHalf] { return secondHalf.run(); });
+        AsideTask<ReadOutcome> second([&secondHalf] { return secondHalf.run(); });
         ReadOutcome first = firstHalf.run();
         ReadOutcome rest = second.get();
         // The halves make the whole only when both read through, the

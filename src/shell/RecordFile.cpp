@@ -1,6 +1,7 @@
 #include "shell/RecordFile.h"
 
 #include "shell/AppError.h"
+#include "shell/AsideTask.h"
 #include "shell/BasCommn.h"
 #include "shell/Cp932.h"
 #include "shell/FileOps.h"
@@ -18,7 +19,6 @@
 #include <fcntl.h>
 #include <climits>
 #include <functional>
-#include <future>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -286,10 +286,9 @@ QByteArray encodeRecords(const QList<QStringList> &records)
     const qsizetype firstRoom = roomFor(records, 0, half);
     QByteArray bytes(firstRoom + roomFor(records, half, records.size()), Qt::Uninitialized);
     char *const out = bytes.data();
-    std::future<qsizetype> second;
+    AsideTask<qsizetype> second;
     if (half < records.size())
-        second = std::async(std::launch::async | std::launch::deferred,
-                            [&] { return encodeRange(records, half, records.size(), out + firstRoom); });
+        second = AsideTask<qsizetype>([&] { return encodeRange(records, half, records.size(), out + firstRoom); });
     const qsizetype n = encodeRange(records, 0, half, out);
     const qsizetype m = second.valid() ? second.get() : 0;
     std::memmove(out + n, out + firstRoom, size_t(m));
@@ -421,9 +420,9 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
     constexpr qsizetype kPieceRecords = 256;
     const qsizetype half = records.size() >= kShared ? records.size() / 2 : records.size();
     putFileInPlace(path, [&](int fd) {
-        std::future<QByteArray> second;
+        AsideTask<QByteArray> second;
         if (half < records.size())
-            second = std::async(std::launch::async | std::launch::deferred, [&] {
+            second = AsideTask<QByteArray>([&] {
                 QByteArray bytes(roomFor(records, half, records.size()), Qt::Uninitialized);
                 bytes.truncate(encodeRange(records, half, records.size(), bytes.data()));
                 return bytes;
