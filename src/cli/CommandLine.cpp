@@ -238,7 +238,11 @@ int runExport(const QStringList &args, CommandEnd)
         // meanwhile. Photos can make its cards large: it holds back after
         // kHeldBack bytes, and the rest is written here after the first half.
         constexpr qsizetype kHeldBack = 64 * 1024 * 1024;
-        const std::unique_ptr<RecordScanner> rest = scanner.splitOffSecondHalf();
+        // Written to standard output, the first part goes through one
+        // reused buffer while the second part's cards wait in fresh memory,
+        // which costs a page fault a page: the second part is the smaller.
+        // Measured best at 62 to 66 % here; to a file both parts are held.
+        const std::unique_ptr<RecordScanner> rest = scanner.splitOffSecondHalf(toFile ? 50 : 64);
         std::optional<ContactExporter> restExporter;
         PhotoFailure restFailure;
         std::atomic<bool> firstHalfStopped = false;

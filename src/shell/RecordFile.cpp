@@ -732,14 +732,14 @@ qsizetype RecordScanner::afterLineEnd(qsizetype lineEnd) const
     return lineEnd + (bytes_[lineEnd] == '\r' && lineEnd + 1 < end_ && bytes_[lineEnd + 1] == '\n' ? 2 : 1);
 }
 
-std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf()
+std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf(int firstPercent)
 {
     Q_ASSERT(pos_ == 0);
     // Below this a second thread costs more than it saves.
     constexpr qsizetype kWorthSplitting = 256 * 1024;
     if (end_ < kWorthSplitting)
         return nullptr;
-    const qsizetype lineEnd = nextLineEndWide(bytes_, end_ / 2, end_);
+    const qsizetype lineEnd = nextLineEndWide(bytes_, end_ / 100 * firstPercent, end_);
     if (lineEnd == end_)
         return nullptr;
     const qsizetype at = afterLineEnd(lineEnd);
