@@ -416,9 +416,11 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
     // page, and the writing overlaps the encoding of a long list's second
     // half on a second thread. A value without a code stops the write as
     // any failed write does: the temporary file goes and the target stays.
+    // The second part's bytes wait in fresh memory meanwhile, so it is the
+    // smaller one (as the export's, see runExport).
     constexpr qsizetype kShared = 2000;
     constexpr qsizetype kPieceRecords = 256;
-    const qsizetype half = records.size() >= kShared ? records.size() / 2 : records.size();
+    const qsizetype half = records.size() >= kShared ? records.size() * 64 / 100 : records.size();
     putFileInPlace(path, [&](int fd) {
         AsideTask<QByteArray> second;
         if (half < records.size())
