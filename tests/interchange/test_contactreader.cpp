@@ -110,6 +110,13 @@ private slots:
             << crlf("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=E5=B1=B1;=\nEND:VCARD\n")
             << int(SourceFormat::VCard) << 0 << QStringList{"0=山", "name=山|", "reading=||0"} << "";
 
+        // Only a parameter declares an encoding: a name holding its word
+        // doesn't make the next line a soft line break's continuation.
+        QTest::newRow("an encoding's word in a property name")
+            << crlf("BEGIN:VCARD\nVERSION:2.1\nX-QUOTED-PRINTABLE-MEMO:a=\nFN:名前\nEND:VCARD\n")
+            << int(SourceFormat::VCard) << 0 << QStringList{"0=名前", "name=名前|", "reading=||0"}
+            << "X-QUOTED-PRINTABLE-MEMO=1";
+
         const QByteArray iphone = crlf(
             "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Phone//EN\nN:佐藤;花子;;;\nFN:佐藤 花子\n"
             "X-PHONETIC-FIRST-NAME:はなこ\nX-PHONETIC-LAST-NAME:さとう\nSORT-STRING:サトウ ハナコ\n"
