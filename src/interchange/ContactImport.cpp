@@ -159,8 +159,11 @@ struct PreviewBuilder {
         preview.candidates.resize(kept);
     }
 
-    Prepared prepare(IncomingContact &&incoming, const QString &sourceFile, ImportCandidate &c) const
+    Prepared prepare(IncomingContact &&read, const QString &sourceFile, ImportCandidate &c) const
     {
+        // Taken whole: what the candidate doesn't keep goes here, on this
+        // thread, instead of with the read list on the caller's.
+        IncomingContact incoming = std::move(read);
         c.sourceFile = sourceFile;
         c.record = std::move(incoming.record);
         c.record.resize(FieldCount);
