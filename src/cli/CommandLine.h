@@ -5,9 +5,9 @@
 // Returns the exit code (see ExitCode).
 //
 // ProcessExits: the command has the process to itself and the caller ends
-// it right after: the import sets up the heap for itself, and the commands
-// leave their contacts to the process's end rather than freeing them one
-// string at a time (milliseconds for 10000 contacts). In-process callers
+// it right after: the import sets up the heap for itself and leaves its
+// contacts to the process's end rather than freeing them one string at a
+// time (milliseconds for 10000 contacts). In-process callers
 // (tests) keep the default and free everything.
 enum class CommandEnd { FreesMemory, ProcessExits };
 int runCommandLine(int argc, char *argv[], CommandEnd end = CommandEnd::FreesMemory);

@@ -133,12 +133,11 @@ bool holds(std::u16string_view text, std::u16string_view sought)
     const __m128i wanted = _mm_set1_epi16(short(first));
     for (; lastStart - p >= 7; p += 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        // Two mask bits a character.
-        for (unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, wanted))); hits != 0; hits &= hits - 1) {
+        // Two mask bits a character: the lower one of each is kept.
+        unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, wanted))) & 0x5555u;
+        for (; hits != 0; hits &= hits - 1)
             if (restFollows(p + std::countr_zero(hits) / 2))
                 return true;
-            hits &= hits - 1;
-        }
     }
 #endif
     for (; p <= lastStart; ++p)

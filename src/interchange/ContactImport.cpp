@@ -67,7 +67,6 @@ bool alreadyClean(QStringView text)
     });
 }
 
-
 // The characters of text (code points, surrogate pairs whole) that code
 // page 932 can't store, each once.
 QString unstorableCharacters(QStringView text)

@@ -23,104 +23,86 @@ QString oversizedPhotoKey()
     return QStringLiteral("PHOTO（大きすぎる写真）");
 }
 
-bool isValidUtf8(QByteArrayView bytes)
+namespace {
+
+// The rules of UTF-8 once, for the check and for the decoding: with Decode,
+// the UTF-16 units go to out, which is left at their end. False at the
+// first byte that breaks the rules (overlong forms, surrogates, past
+// U+10FFFF, a sequence cut off).
+template <bool Decode>
+bool passUtf8(QByteArrayView bytes, char16_t *&out)
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.data());
     const auto *const end = p + bytes.size();
     while (p < end) {
-        // ASCII eight bytes at a time: the common case of a contact file.
-        while (end - p >= 8) {
-            quint64 v;
-            std::memcpy(&v, p, 8);
-            if (v & 0x8080808080808080ull)
-                break;
-            p += 8;
-        }
-        if (p == end)
-            break;
         const uchar c = *p;
         if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int more;
-        char32_t min;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1; min = 0x80; cp = c & 0x1F;
+            // A run of ASCII, the common case of a contact file: eight bytes
+            // at a time, then the rest of the run one by one.
+            while (end - p >= 8) {
+                quint64 v;
+                std::memcpy(&v, p, 8);
+                if (v & 0x8080808080808080ull)
+                    break;
+                if constexpr (Decode) {
+                    for (int i = 0; i < 8; ++i)
+                        out[i] = p[i];
+                    out += 8;
+                }
+                p += 8;
+            }
+            for (; p < end && *p < 0x80; ++p) {
+                if constexpr (Decode)
+                    *out++ = *p;
+            }
         } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2; min = 0x800; cp = c & 0x0F;
+            // Japanese text: three bytes a character.
+            if (end - p <= 2 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+                return false;
+            const char32_t cp = char32_t(c & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                return false;
+            if constexpr (Decode)
+                *out++ = char16_t(cp);
+            p += 3;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            if (end - p <= 1 || (p[1] & 0xC0) != 0x80)
+                return false;
+            if constexpr (Decode)
+                *out++ = char16_t((c & 0x1F) << 6 | (p[1] & 0x3F));
+            p += 2;
         } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3; min = 0x10000; cp = c & 0x07;
+            if (end - p <= 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
+                return false;
+            const char32_t cp = char32_t(c & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12
+                | char32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF)
+                return false;
+            if constexpr (Decode) {
+                *out++ = QChar::highSurrogate(cp);
+                *out++ = QChar::lowSurrogate(cp);
+            }
+            p += 4;
         } else {
             return false;
         }
-        if (end - p <= more)
-            return false;
-        for (int i = 1; i <= more; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += more + 1;
     }
     return true;
+}
+
+} // namespace
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    char16_t *nowhere = nullptr;
+    return passUtf8<false>(bytes, nowhere);
 }
 
 namespace Detail {
 
 char16_t *decodeUtf8(QByteArrayView bytes, char16_t *out)
 {
-    const auto *p = reinterpret_cast<const uchar *>(bytes.data());
-    const auto *const end = p + bytes.size();
-    while (p < end) {
-        const uchar c = *p;
-        if (c < 0x80) {
-            // A run of ASCII: eight bytes at a time, as isValidUtf8 takes
-            // it, then the rest of the run one by one.
-            while (end - p >= 8) {
-                quint64 v;
-                std::memcpy(&v, p, 8);
-                if (v & 0x8080808080808080ull)
-                    break;
-                for (int i = 0; i < 8; ++i)
-                    out[i] = p[i];
-                p += 8;
-                out += 8;
-            }
-            while (p < end && *p < 0x80)
-                *out++ = *p++;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            // Japanese text: three bytes a character.
-            if (end - p <= 2 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
-                return nullptr;
-            const char32_t cp = char32_t(c & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3F);
-            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
-                return nullptr;
-            *out++ = char16_t(cp);
-            p += 3;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            if (end - p <= 1 || (p[1] & 0xC0) != 0x80)
-                return nullptr;
-            *out++ = char16_t((c & 0x1F) << 6 | (p[1] & 0x3F));
-            p += 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            if (end - p <= 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80)
-                return nullptr;
-            const char32_t cp = char32_t(c & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12
-                | char32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3F);
-            if (cp < 0x10000 || cp > 0x10FFFF)
-                return nullptr;
-            *out++ = QChar::highSurrogate(cp);
-            *out++ = QChar::lowSurrogate(cp);
-            p += 4;
-        } else {
-            return nullptr;
-        }
-    }
-    return out;
+    return passUtf8<true>(bytes, out) ? out : nullptr;
 }
 
 std::optional<TextEncoding> markedEncoding(QByteArrayView bytes, qsizetype *bomLength)

@@ -60,18 +60,22 @@ bool containsNoCase(QByteArrayView text, QByteArrayView sought)
     return false;
 }
 
+// White space as QByteArrayView::trimmed() takes it.
+Q_ALWAYS_INLINE bool isSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // QByteArrayView::trimmed(), without the library call for the common case
 // of nothing to trim (asked of every name and parameter).
 Q_ALWAYS_INLINE QByteArrayView trimmedView(QByteArrayView v)
 {
-    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    return v.isEmpty() || (!space(v.front()) && !space(v.back())) ? v : v.trimmed();
+    return v.isEmpty() || (!isSpace(v.front()) && !isSpace(v.back())) ? v : v.trimmed();
 }
 
-// Whether a line holds nothing but white space, as trimmed() takes it.
 bool isBlankLine(QByteArrayView line)
 {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+    return std::all_of(line.begin(), line.end(), isSpace);
 }
 
 // Where the group ends in a property's name (the last dot), or -1: a name

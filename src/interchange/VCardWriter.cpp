@@ -563,12 +563,6 @@ void writeCard(CardWriter &card, const ContactFields &r, const ContactLines &lin
 
 } // namespace
 
-void writeVCard(Utf8Output &out, const ContactFields &contact, VCardVersion version,
-                const QString &photoFolder)
-{
-    writeVCard(out, contact, ContactLines{}, version, photoFolder);
-}
-
 bool writeVCard(Utf8Output &out, const ContactFields &decoded, const ContactLines &lines,
                 VCardVersion version, const QString &photoFolder)
 {

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <exception>
+#include <chrono>
 #include <future>
 #include <memory>
-#include <optional>
 #include <pthread.h>
-#include <type_traits>
 #include <utility>
 
 namespace Detail {

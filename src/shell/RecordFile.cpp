@@ -277,23 +277,17 @@ static qsizetype encodeRange(const QList<QStringList> &records, qsizetype from, 
     return n;
 }
 
+// The bytes of records [from, to) on their own.
+static QByteArray encodedRange(const QList<QStringList> &records, qsizetype from, qsizetype to)
+{
+    QByteArray bytes(roomFor(records, from, to), Qt::Uninitialized);
+    bytes.truncate(encodeRange(records, from, to, bytes.data()));
+    return bytes;
+}
+
 QByteArray encodeRecords(const QList<QStringList> &records)
 {
-    // A long list is encoded in two halves at once, the second one on a
-    // thread of its own, and its bytes moved down behind the first half's.
-    constexpr qsizetype kShared = 2000;
-    const qsizetype half = records.size() >= kShared ? records.size() / 2 : records.size();
-    const qsizetype firstRoom = roomFor(records, 0, half);
-    QByteArray bytes(firstRoom + roomFor(records, half, records.size()), Qt::Uninitialized);
-    char *const out = bytes.data();
-    AsideTask<qsizetype> second;
-    if (half < records.size())
-        second = AsideTask<qsizetype>([&] { return encodeRange(records, half, records.size(), out + firstRoom); });
-    const qsizetype n = encodeRange(records, 0, half, out);
-    const qsizetype m = second.valid() ? second.get() : 0;
-    std::memmove(out + n, out + firstRoom, size_t(m));
-    bytes.truncate(n + m);
-    return bytes;
+    return encodedRange(records, 0, records.size());
 }
 
 static void writeAll(int fd, QByteArrayView bytes)
@@ -413,25 +407,21 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
 {
     // The bytes go to the file a piece at a time through one reused buffer
     // instead of being built whole first: fresh memory costs a page fault a
-    // page, and the writing overlaps the encoding of a long list's second
-    // half on a second thread. A value without a code stops the write as
+    // page, and the writing overlaps the encoding of a long list's last part
+    // on a second thread. A value without a code stops the write as
     // any failed write does: the temporary file goes and the target stays.
     // The second part's bytes wait in fresh memory meanwhile, so it is the
     // smaller one (as the export's, see runExport).
     constexpr qsizetype kShared = 2000;
     constexpr qsizetype kPieceRecords = 256;
-    const qsizetype half = records.size() >= kShared ? records.size() * 64 / 100 : records.size();
+    const qsizetype firstPart = records.size() >= kShared ? records.size() * 64 / 100 : records.size();
     putFileInPlace(path, [&](int fd) {
         AsideTask<QByteArray> second;
-        if (half < records.size())
-            second = AsideTask<QByteArray>([&] {
-                QByteArray bytes(roomFor(records, half, records.size()), Qt::Uninitialized);
-                bytes.truncate(encodeRange(records, half, records.size(), bytes.data()));
-                return bytes;
-            });
+        if (firstPart < records.size())
+            second = AsideTask<QByteArray>([&] { return encodedRange(records, firstPart, records.size()); });
         QByteArray piece;
-        for (qsizetype from = 0; from < half; from += kPieceRecords) {
-            const qsizetype to = std::min(half, from + kPieceRecords);
+        for (qsizetype from = 0; from < firstPart; from += kPieceRecords) {
+            const qsizetype to = std::min(firstPart, from + kPieceRecords);
             piece.resize(roomFor(records, from, to));
             writeAll(fd, QByteArrayView(piece.constData(), encodeRange(records, from, to, piece.data())));
         }

@@ -144,13 +144,12 @@ public:
 
     // Hands the records from about the middle of the file (firstPercent of
     // its bytes stay here) on to a scanner of their own, so that two
-    // threads read one part each; this scanner
-    // then ends where that one begins. The place is a record's first line
-    // whatever the line ends: the new scanner finds it at its first next(),
-    // by counting the lines from the start, so that the count is made on
-    // its thread while this one reads. Nothing for a file too small to be
-    // worth it, or with no line after its middle. Only before the first
-    // next().
+    // threads read one part each; this scanner then ends where that one
+    // begins. The place is a record's first line whatever the line ends:
+    // the new scanner finds it at its first next(), by counting the lines
+    // from the start, so that the count is made on its thread while this
+    // one reads. Nothing for a file too small to be worth it, or with no
+    // line after its middle. Only before the first next().
     std::unique_ptr<RecordScanner> splitOffSecondHalf(int firstPercent = 50);
 
 private:
