@@ -10,6 +10,7 @@
 #include "shell/AsideTask.h"
 #include "shell/BasCommn.h"
 #include "shell/BasConst.h"
+#include "shell/HeapGrowth.h"
 #include "shell/InstanceLock.h"
 #include "shell/RecordFile.h"
 
@@ -23,7 +24,6 @@
 #include <memory>
 #include <cerrno>
 #include <cstdio>
-#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -33,20 +33,6 @@ void say(const QString &message)
 {
     const QByteArray bytes = (QStringLiteral("tessaline: ") + message + u'\n').toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-}
-
-// The import builds tens of thousands of small values on two threads: the
-// heap grows 32 MB at a time (one brk or mprotect call where there were
-// hundreds of 128 KB steps, each a system call and a change of the mapping)
-// and keeps what is freed for the next values, instead of handing it back
-// and faulting it in again. Only for a process of its own: the setting is
-// the whole process's. The export and the query allocate little and gain
-// nothing from it.
-void growHeapInLargeSteps()
-{
-    mallopt(M_TOP_PAD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
 }
 
 // Hands values to the end of the process instead of freeing them: the
@@ -364,7 +350,7 @@ int runImportCommand(const QStringList &args, CommandEnd end)
     if (files.isEmpty())
         return usageError(QStringLiteral("import には取り込むファイルを指定して下さい"));
     if (end == CommandEnd::ProcessExits)
-        growHeapInLargeSteps();
+        HeapGrowth::growInLargeSteps();
 
     // One writer of the data folder at a time: the window holds this lock
     // while it runs.

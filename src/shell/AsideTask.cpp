@@ -1,5 +1,7 @@
 #include "shell/AsideTask.h"
 
+#include "shell/HeapGrowth.h"
+
 #include <sched.h>
 
 namespace Detail {
@@ -18,6 +20,7 @@ void *startHere(void *p)
     // Placed for its start only: from here on it goes where the process may.
     if (start->placed)
         pthread_setaffinity_np(pthread_self(), sizeof start->allowed, &start->allowed);
+    HeapGrowth::prepareThread();
     start->run(start->arg);
     return nullptr;
 }
