@@ -172,7 +172,7 @@ PartEnd exportPart(RecordScanner &scanner, ContactExporter &exporter, quint32 de
     return PartEnd::Ended;
 }
 
-int runExport(const QStringList &args, CommandEnd)
+int runExport(const QStringList &args, CommandEnd end)
 {
     QString formatName = QStringLiteral("vcard3");
     QString output;
@@ -198,6 +198,9 @@ int runExport(const QStringList &args, CommandEnd)
         say(QStringLiteral("データフォルダーのファイルには書き出せません: %1").arg(output));
         return ExitCode::Refused;
     }
+
+    if (end == CommandEnd::ProcessExits)
+        HeapGrowth::growInLargeSteps();
 
     // Standard output gets the export in pieces through one reused buffer; a
     // file gets it whole, as it replaces the old file in one rename.

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 
-// How the heap grows for a process that builds tens of thousands of small
-// values at once and then ends (the command-line import). The setting is
-// the whole process's, so only such a process switches it on.
+// How the heap grows for a process that builds megabytes of values at once
+// and then ends (the command-line import and export). The setting is the
+// whole process's, so only such a process switches it on.
 namespace HeapGrowth {
 
 // Grows the heap in large steps and keeps what is freed for the next
