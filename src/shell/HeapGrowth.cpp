@@ -25,11 +25,16 @@ constexpr std::size_t ThreadHeap = MmapThreshold - 2 * Megabyte;
 // virtual machines this runs on, about 10 µs each, so that faulting in the
 // import's memory took a third of its time. A 2 MB page is one fault.
 // glibc's malloc.hugetlb tunable does the same, but only when set in the
-// environment before the process starts. The block is taken from the top of
-// the heap (below the mmap threshold) untouched but for its header, the
-// range it spans is marked MADV_HUGEPAGE, and freeing it gives it back to
-// the heap's top (above the trim threshold it stays mapped), where the
-// next allocations take it.
+// environment before the process starts.
+//
+// The heap's top is taken (below the mmap threshold) untouched but for its
+// header. What lies before the first 2 MB boundary stays taken: its first
+// 2 MB range holds pages in use already (the heap's own header), so the
+// kernel maps the rest of that range a 4 KB page at a time, and the values
+// to come would fault them in one by one. The rest, marked MADV_HUGEPAGE,
+// is freed to the heap's top again (above the trim threshold it stays
+// mapped), where the next allocations take it. The part kept is never
+// touched: address space, not memory.
 bool preferHugePages(std::size_t bytes)
 {
     void *block = std::malloc(bytes);
@@ -38,9 +43,15 @@ bool preferHugePages(std::size_t bytes)
     const auto begin = reinterpret_cast<std::uintptr_t>(block);
     const std::uintptr_t first = (begin + HugePage - 1) & ~(HugePage - 1);
     const std::uintptr_t end = (begin + bytes) & ~(HugePage - 1);
-    const bool marked = end > first && madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE) == 0;
     std::free(block);
-    return marked;
+    if (end <= first)
+        return false;
+    // Taken again, the heap's top gives the same address; kept to the end
+    // of the process.
+    constexpr std::size_t ChunkHeader = 2 * sizeof(std::size_t);
+    if (first - begin > ChunkHeader)
+        (void)std::malloc(first - begin - ChunkHeader);
+    return madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE) == 0;
 }
 } // namespace
 
