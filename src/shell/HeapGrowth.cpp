@@ -10,6 +10,9 @@ namespace HeapGrowth {
 
 namespace {
 std::atomic<bool> largeSteps{false};
+// Where the last part before a boundary was kept: stored, so that the
+// compiler doesn't leave out an allocation whose address goes unused.
+std::atomic<void *> keptBeforeBoundary{nullptr};
 
 constexpr std::size_t Megabyte = 1024 * 1024;
 // What a transparent huge page spans on x86-64 and arm64 with 4 KB pages.
@@ -50,7 +53,7 @@ bool preferHugePages(std::size_t bytes)
     // of the process.
     constexpr std::size_t ChunkHeader = 2 * sizeof(std::size_t);
     if (first - begin > ChunkHeader)
-        (void)std::malloc(first - begin - ChunkHeader);
+        keptBeforeBoundary.store(std::malloc(first - begin - ChunkHeader), std::memory_order_relaxed);
     return madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE) == 0;
 }
 } // namespace
