@@ -939,20 +939,33 @@ qsizetype cardBoundaryNearMiddle(QByteArrayView body)
 // A file this long is read in two halves at once.
 constexpr qsizetype kHalvesFrom = 1024 * 1024;
 
-ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter)
+ReadOutcome binaryFile()
 {
+    return failed(ReadFailure::BadContent,
+                  QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
+}
+
+// Reads the cards of body; one that holds a NUL byte, where checkBinary, is
+// no text file at all. The halves of a long file are each checked on the
+// thread that reads them, so that the check costs no pass of its own.
+ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter,
+                      bool checkBinary)
+{
+    const auto read = [&](VCardParser &parser, QByteArrayView part) {
+        return checkBinary && looksBinary(part) ? binaryFile() : parser.run();
+    };
     const qsizetype cut = body.size() >= kHalvesFrom ? cardBoundaryNearMiddle(body) : 0;
     if (cut > 0) {
         VCardParser firstHalf(body.first(cut), markedUnicode, fromUtf16, stopAfter);
         VCardParser secondHalf(body.sliced(cut), markedUnicode, fromUtf16, stopAfter);
-        AsideTask<ReadOutcome> second([&secondHalf] { return secondHalf.run(); });
-        ReadOutcome first = firstHalf.run();
+        AsideTask<ReadOutcome> second([&] { return read(secondHalf, body.sliced(cut)); });
+        ReadOutcome first = read(firstHalf, body.first(cut));
         ReadOutcome rest = second.get();
         // The halves make the whole only when both read through, the
         // contacts stay within the limit and no photo was left out for the
         // total of the photos, whose count runs through the whole file.
         // Otherwise the file is read again in one piece, which also gives a
-        // failure its line number in the file.
+        // failure its line number in the file; a binary file is one.
         const bool photosWithinTotal = firstHalf.photoBytesKept() + secondHalf.photoBytesKept()
             <= MaxPhotoBytesTotal - MaxPhotoBytes;
         if (first.ok() && rest.ok() && photosWithinTotal
@@ -965,7 +978,8 @@ ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, q
             return first;
         }
     }
-    return VCardParser(body, markedUnicode, fromUtf16, stopAfter).run();
+    VCardParser whole(body, markedUnicode, fromUtf16, stopAfter);
+    return read(whole, body);
 }
 
 } // namespace
@@ -982,11 +996,8 @@ ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
         if (utf8.isEmpty() && !body.isEmpty())
             return failed(ReadFailure::BadContent, QStringLiteral("UTF-16 として読めないバイトがあります"));
         body = utf8;
-    } else if (looksBinary(body)) {
-        return failed(ReadFailure::BadContent,
-                      QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
     }
-    return readCards(body, marked.has_value(), fromUtf16, stopAfter);
+    return readCards(body, marked.has_value(), fromUtf16, stopAfter, !fromUtf16);
 }
 
 } // namespace Interchange

@@ -236,6 +236,14 @@ private slots:
         QTest::addColumn<QString>("message");
 
         QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "バイナリファイル";
+        // A long file is read in halves, each checked on its own thread.
+        const QByteArray card("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\r\nEND:VCARD\r\n");
+        for (const bool inFirstHalf : {true, false}) {
+            QByteArray cards = card.repeated(40000);
+            cards[inFirstHalf ? 100 : cards.size() - 100] = '\0';
+            QTest::newRow(inFirstHalf ? "NUL in a long file's first half" : "NUL in a long file's second half")
+                << cards << "バイナリファイル";
+        }
         QTest::newRow("BEGIN without END")
             << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:b\r\n")
             << "5 行目の「BEGIN:VCARD」に対応する「END:VCARD」がありません";
