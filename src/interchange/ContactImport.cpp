@@ -169,12 +169,12 @@ struct PreviewBuilder {
         for (int i = 0; i < FieldCount; ++i)
             if (!alreadyClean(c.record[i]))
                 c.record[i] = cleanValue(withoutLineBreaks(c.record[i]));
-        if (trimBlanks(c.record[NameField]).isEmpty())
+        if (isBlankOnly(c.record[NameField]))
             return Prepared::Nameless;
         c.photo = std::move(incoming.photo);
         c.photoType = std::move(incoming.photoType);
         QString &reading = c.record[ReadingField];
-        if (trimBlanks(reading).isEmpty())
+        if (isBlankOnly(reading))
             return Prepared::NeedsGuess;
         reading = cleanValue(toStoredReading(reading));
         finish(c);
@@ -188,7 +188,7 @@ struct PreviewBuilder {
         QString &reading = c.record[ReadingField];
         if (const std::optional<QString> guess = guesser->guess(c.record[NameField])) {
             reading = cleanValue(*guess);
-            c.readingGuessed = !trimBlanks(reading).isEmpty();
+            c.readingGuessed = !isBlankOnly(reading);
         } else if (preview.guessError.isEmpty()) {
             preview.guessError = guesser->loadError();
         }

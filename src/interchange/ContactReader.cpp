@@ -271,9 +271,9 @@ void ContactAssembler::addMail(const QString &mail, const QString &key)
 
 void ContactAssembler::setField(int field, const QString &value, const QString &key)
 {
-    if (trimBlanks(value).isEmpty())
+    if (isBlankOnly(value))
         return;
-    if (trimBlanks(contact_.record[field]).isEmpty())
+    if (isBlankOnly(contact_.record[field]))
         contact_.record[field] = value;
     else
         leaveOut(key);
@@ -283,7 +283,7 @@ void ContactAssembler::addPhoto(QByteArray bytes, const QString &type, const QSt
 {
     if (bytes.isEmpty())
         return;
-    if (!contact_.photo.isEmpty() || !trimBlanks(contact_.record[FieldMap::PhotoField]).isEmpty()) {
+    if (!contact_.photo.isEmpty() || !isBlankOnly(contact_.record[FieldMap::PhotoField])) {
         leaveOut(key);
         return;
     }

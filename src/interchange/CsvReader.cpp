@@ -305,7 +305,7 @@ QStringList splitValues(const QString &value)
 {
     QStringList values;
     for (const QString &v : value.split(QStringLiteral(" ::: ")))
-        if (!trimBlanks(v).isEmpty())
+        if (!isBlankOnly(v))
             values.append(trimBlanks(v));
     return values;
 }
@@ -389,7 +389,7 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
             if (isPlaceholder(*value))
                 value->clear();
             *value = normaliseLineBreaks(std::move(*value));
-            blank = blank && trimBlanks(*value).isEmpty();
+            blank = blank && isBlankOnly(*value);
             values.append(*value);
         }
         if (blank)
@@ -410,7 +410,7 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
         for (qsizetype i = 0; i < values.size(); ++i) {
             const Column &c = columns[i];
             const QString &v = values[i];
-            if (trimBlanks(v).isEmpty() && c.role != Role::PhoneLabel && c.role != Role::CustomLabel)
+            if (isBlankOnly(v) && c.role != Role::PhoneLabel && c.role != Role::CustomLabel)
                 continue;
             switch (c.role) {
             case Role::Ignored: break;
@@ -473,7 +473,7 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
         const QString given = middle.isEmpty() ? first : trimBlanks(first) + u' ' + trimBlanks(middle);
         contact.setFullName(full);
         contact.setNameParts(last, given);
-        if (!trimBlanks(phLast).isEmpty() || !trimBlanks(phFirst).isEmpty() || !trimBlanks(phMiddle).isEmpty())
+        if (!isBlankOnly(phLast) || !isBlankOnly(phFirst) || !isBlankOnly(phMiddle))
             contact.offerReading(ReadingSource::Phonetic, phLast,
                                  phMiddle.isEmpty() ? phFirst : trimBlanks(phFirst) + u' ' + trimBlanks(phMiddle));
         else
@@ -489,7 +489,7 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
             if (formatted.isEmpty()) {
                 QStringList pieces;
                 for (const QString *part : {&a.postalCode, &a.region, &a.city, &a.street, &a.extended, &a.poBox, &a.country})
-                    if (!trimBlanks(*part).isEmpty())
+                    if (!isBlankOnly(*part))
                         pieces.append(trimBlanks(*part));
                 if (!pieces.isEmpty())
                     formatted.append(pieces.join(u' '));

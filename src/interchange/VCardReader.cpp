@@ -321,7 +321,7 @@ Components splitComponents(QStringView text)
     return parts;
 }
 
-QString unescape(const QString &text)
+QString unescape(QString text)
 {
     if (!text.contains(u'\\'))
         return text;
@@ -801,15 +801,16 @@ bool VCardParser::finishCard()
             contact.leaveOut(p.key());
             continue;
         }
-        const std::optional<QString> decoded = decodedText(index);
+        std::optional<QString> decoded = decodedText(index);
         if (!decoded)
             return false;
         // A value decoded as it stands holds no line break: the lines were
-        // cut at them. Only a decoded encoding can bring one.
-        const QString value = spans[index].first >= 0 ? *decoded : normaliseLineBreaks(*decoded);
+        // cut at them. Only a decoded encoding can bring one. Moved, not
+        // copied: each copy of a card's shared text counts its references.
+        QString value = spans[index].first >= 0 ? std::move(*decoded) : normaliseLineBreaks(std::move(*decoded));
         switch (name) {
         case Name::FN:
-            contact.setFullName(unescape(value));
+            contact.setFullName(unescape(std::move(value)));
             break;
         case Name::N: {
             const Components parts = splitComponents(value);
@@ -829,16 +830,16 @@ bool VCardParser::finishCard()
             break;
         }
         case Name::SortString:
-            contact.offerReading(ReadingSource::SortString, unescape(value), QString());
+            contact.offerReading(ReadingSource::SortString, unescape(std::move(value)), QString());
             break;
         case Name::PhoneticLast:
-            phoneticFamily = unescape(value);
+            phoneticFamily = unescape(std::move(value));
             break;
         case Name::PhoneticFirst:
-            phoneticGiven = unescape(value);
+            phoneticGiven = unescape(std::move(value));
             break;
         case Name::Tel: {
-            QString number = unescape(value).trimmed();
+            QString number = unescape(std::move(value)).trimmed();
             if (number.startsWith(u"tel:", Qt::CaseInsensitive))
                 number = number.sliced(4);
             const QString label = p.group.isEmpty() ? QString() : labels.value(p.group.toByteArray().toUpper());
@@ -846,7 +847,7 @@ bool VCardParser::finishCard()
             break;
         }
         case Name::Email: {
-            QString mail = unescape(value).trimmed();
+            QString mail = unescape(std::move(value)).trimmed();
             if (mail.startsWith(u"mailto:", Qt::CaseInsensitive))
                 mail = mail.sliced(7);
             contact.addMail(mail, QStringLiteral("EMAIL"));
@@ -857,7 +858,7 @@ bool VCardParser::finishCard()
             contact.setField(FieldMap::Affiliation1Field, component(value, parts, 0), QStringLiteral("ORG"));
             QStringList departments;
             for (qsizetype i = 1; i < parts.size(); ++i)
-                if (const QString c = component(value, parts, i); !trimBlanks(c).isEmpty())
+                if (const QString c = component(value, parts, i); !isBlankOnly(c))
                     departments.append(c);
             contact.setField(FieldMap::Affiliation2Field, joinedByBlanks(departments), QStringLiteral("ORG"));
             if (p.hasSortAs && !p.sortAsValue().trimmed().isEmpty())
@@ -865,7 +866,7 @@ bool VCardParser::finishCard()
             break;
         }
         case Name::Title:
-            contact.setField(FieldMap::TitleField, unescape(value), QStringLiteral("TITLE"));
+            contact.setField(FieldMap::TitleField, unescape(std::move(value)), QStringLiteral("TITLE"));
             break;
         case Name::Adr: {
             // Japanese order: postal code, region, locality, street, then
@@ -879,10 +880,10 @@ bool VCardParser::finishCard()
             break;
         }
         case Name::Url:
-            contact.setField(FieldMap::UrlField, unescape(value), QStringLiteral("URL"));
+            contact.setField(FieldMap::UrlField, unescape(std::move(value)), QStringLiteral("URL"));
             break;
         case Name::Note:
-            contact.setField(FieldMap::CommentField, unescape(value), QStringLiteral("NOTE"));
+            contact.setField(FieldMap::CommentField, unescape(std::move(value)), QStringLiteral("NOTE"));
             break;
         case Name::Photo:
             break;
@@ -900,7 +901,7 @@ bool VCardParser::finishCard()
                     own = true;
                 }
             }
-            if (!own && !trimBlanks(value).isEmpty())
+            if (!own && !isBlankOnly(value))
                 contact.leaveOut(p.key());
             break;
         }

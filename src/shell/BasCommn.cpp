@@ -24,9 +24,14 @@ QString trimBlanks(const QString &text)
     return blankAtAnEnd ? trimBlanks(QStringView(text)) : text;
 }
 
+bool isBlankOnly(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), isBlank);
+}
+
 QString BlankToSpace(const QString &value)
 {
-    return trimBlanks(value).isEmpty() ? QStringLiteral(" ") : value;
+    return isBlankOnly(value) ? QStringLiteral(" ") : value;
 }
 
 static constexpr std::array<int, 20> kFieldMax = {
