@@ -948,7 +948,8 @@ ReadOutcome binaryFile()
 
 // Reads the cards of body; one that holds a NUL byte, where checkBinary, is
 // no text file at all. The halves of a long file are each checked on the
-// thread that reads them, so that the check costs no pass of its own.
+// thread that reads them: the check is shared out as the reading is,
+// rather than a pass over the whole file on one thread first.
 ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter,
                       bool checkBinary)
 {
