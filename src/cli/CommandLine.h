@@ -5,10 +5,11 @@
 // Returns the exit code (see ExitCode).
 //
 // ProcessExits: the command has the process to itself and the caller ends
-// it right after: the import sets up the heap for itself and leaves its
-// contacts to the process's end rather than freeing them one string at a
-// time (milliseconds for 10000 contacts). In-process callers
-// (tests) keep the default and free everything.
+// it right after: the import and the export set up the heap for themselves
+// (HeapGrowth), and the import leaves its contacts to the process's end
+// rather than freeing them one string at a time (milliseconds for 10000
+// contacts). In-process callers (tests) keep the default and free
+// everything.
 enum class CommandEnd { FreesMemory, ProcessExits };
 int runCommandLine(int argc, char *argv[], CommandEnd end = CommandEnd::FreesMemory);
 

@@ -38,23 +38,24 @@ constexpr std::size_t ThreadHeap = MmapThreshold - 2 * Megabyte;
 // is freed to the heap's top again (above the trim threshold it stays
 // mapped), where the next allocations take it. The part kept is never
 // touched: address space, not memory.
-bool preferHugePages(std::size_t bytes)
+void preferHugePages(std::size_t bytes)
 {
     void *block = std::malloc(bytes);
     if (!block)
-        return false;
+        return;
     const auto begin = reinterpret_cast<std::uintptr_t>(block);
     const std::uintptr_t first = (begin + HugePage - 1) & ~(HugePage - 1);
     const std::uintptr_t end = (begin + bytes) & ~(HugePage - 1);
     std::free(block);
     if (end <= first)
-        return false;
+        return;
     // Taken again, the heap's top gives the same address; kept to the end
     // of the process.
     constexpr std::size_t ChunkHeader = 2 * sizeof(std::size_t);
     if (first - begin > ChunkHeader)
         keptBeforeBoundary.store(std::malloc(first - begin - ChunkHeader), std::memory_order_relaxed);
-    return madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE) == 0;
+    // Where the kernel gives no huge pages on request, the heap stays as it was.
+    madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
 }
 } // namespace
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstddef>
-
 // How the heap grows for a process that builds megabytes of values at once
 // and then ends (the command-line import and export). The setting is the
 // whole process's, so only such a process switches it on.
