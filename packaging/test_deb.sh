@@ -73,6 +73,10 @@ for size in 16 22 24 32 48 64 128 256; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png")
 done
 listed=$(dpkg -L tessaline)
+# The subcommands' library, in the package's own library folder.
+cli_library=$(grep -E '^/usr/lib/(.*/)?tessaline/libtessaline-cli\.so$' <<<"$listed" || true)
+[ -n "$cli_library" ] || fail "the package holds no libtessaline-cli.so"
+expected+=("$cli_library")
 for file in "${expected[@]}"; do
   [ -f "$file" ] || fail "$file is missing"
   grep -qx "$file" <<<"$listed" || fail "$file isn't the package's"
@@ -82,15 +86,19 @@ for size in 16 22 24 32 48 64 128 256; do
   [ "$got" = "${size}x${size}" ] || fail "the ${size}x${size} icon is $got"
 done
 [ -x /usr/bin/tessaline ] || fail "/usr/bin/tessaline isn't executable"
-for program in /usr/bin/tessaline /usr/libexec/tessaline/tessaline-window; do
+for program in /usr/bin/tessaline /usr/libexec/tessaline/tessaline-window "$cli_library"; do
   if ldd "$program" | grep -q 'not found'; then
     ldd "$program"
     fail "a library of $program is missing"
   fi
 done
-# The command runs without the window libraries.
-if ldd /usr/bin/tessaline | grep -Eq 'libQt6(Gui|Widgets)'; then
-  fail "/usr/bin/tessaline loads window libraries"
+# The command links the C library alone, its subcommands' library no
+# window library.
+if ldd /usr/bin/tessaline | grep -Eq 'libQt6|libstdc'; then
+  fail "/usr/bin/tessaline links more than the C library"
+fi
+if ldd "$cli_library" | grep -Eq 'libQt6(Gui|Widgets)'; then
+  fail "$cli_library loads window libraries"
 fi
 /usr/bin/tessaline --version | grep -qx 'tessaline 1.0.0' || fail "tessaline --version"
 man -l /usr/share/man/man1/tessaline.1.gz >/dev/null 2>&1 || fail "the manual page"

@@ -1,7 +1,6 @@
 #include "cli/CommandLine.h"
 
 #include "cli/MailQuery.h"
-#include "cli/WindowLauncher.h"
 #include "interchange/ContactExport.h"
 #include "interchange/ContactImport.h"
 #include "interchange/FieldMap.h"
@@ -57,6 +56,12 @@ QString describe(int number)
 }
 
 // Writes all bytes to standard output; false (and a message) when it can't.
+int sayOutputError(int error)
+{
+    say(QStringLiteral("標準出力に書き込めません（%1）").arg(describe(errorNumberFromErrno(error))));
+    return ExitCode::FileError;
+}
+
 bool writeStandardOutput(QByteArrayView bytes)
 {
     const char *p = bytes.data();
@@ -66,8 +71,7 @@ bool writeStandardOutput(QByteArrayView bytes)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            say(QStringLiteral("標準出力に書き込めません（%1）")
-                    .arg(describe(errorNumberFromErrno(errno))));
+            sayOutputError(errno);
             return false;
         }
         p += n;
@@ -487,10 +491,8 @@ const char kHelp[] =
 
 int runCommandLine(int argc, char *argv[], CommandEnd end)
 {
-    // No subcommand, or only the window's own options (-platform, -style …).
-    if (argc < 2 || (argv[1][0] == '-' && qstrcmp(argv[1], "--help") != 0
-                     && qstrcmp(argv[1], "-h") != 0 && qstrcmp(argv[1], "--version") != 0))
-        return execWindowProgram(argv);
+    if (argc < 2)
+        return usageError(QStringLiteral("サブコマンドを指定して下さい"));
 
     QStringList args;
     args.reserve(argc - 2);
@@ -514,4 +516,9 @@ int runCommandLine(int argc, char *argv[], CommandEnd end)
             return sub.run(args, end);
     }
     return usageError(QStringLiteral("不明なサブコマンドです: %1").arg(command));
+}
+
+int reportStandardOutputError(int error)
+{
+    return sayOutputError(error);
 }

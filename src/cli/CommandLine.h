@@ -1,8 +1,9 @@
 #pragma once
 
-// The tessaline command: with a subcommand it works on the data folder
-// without a display; without one it replaces itself by the window program.
-// Returns the exit code (see ExitCode).
+// The tessaline command's subcommands, which work on the data folder
+// without a display (the command starts the window program itself when
+// none is given; see quick/ProgramStart.h). Returns the exit code (see
+// ExitCode).
 //
 // ProcessExits: the command has the process to itself and the caller ends
 // it right after: the import and the export set up the heap for themselves
@@ -12,6 +13,10 @@
 // everything.
 enum class CommandEnd { FreesMemory, ProcessExits };
 int runCommandLine(int argc, char *argv[], CommandEnd end = CommandEnd::FreesMemory);
+
+// Says that standard output could not be written (error is the errno), as
+// a command says it; returns the exit code.
+int reportStandardOutputError(int error);
 
 namespace ExitCode {
 constexpr int Done = 0;

@@ -5,6 +5,7 @@
 #include "shell/BasCommn.h"
 #include "shell/Cp932.h"
 #include "shell/FileOps.h"
+#include "quick/LineEnds.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,26 +63,6 @@ constexpr qsizetype kChunk = 256 * 1024;
 // A line longer than this is no record value; refusing it keeps the memory
 // of reading a damaged or foreign file bounded.
 constexpr qsizetype kMaxLineBytes = 4 * 1024 * 1024;
-
-// Where the first CR or LF at or after i and before end lies, or end. Eight
-// bytes are looked at a time: a byte's mask bit is exact up to the first
-// match, which is all that is asked.
-qsizetype nextLineEnd(const char *bytes, qsizetype i, qsizetype end)
-{
-    constexpr quint64 ones = 0x0101010101010101ull;
-    constexpr quint64 highs = 0x8080808080808080ull;
-    const auto zeroBytes = [](quint64 x) { return (x - ones) & ~x & highs; };
-    for (; i + 8 <= end; i += 8) {
-        const quint64 v = qFromUnaligned<quint64>(bytes + i);
-        const quint64 w = qFromLittleEndian(v);
-        if (const quint64 found = zeroBytes(w ^ (ones * '\r')) | zeroBytes(w ^ (ones * '\n')))
-            return i + std::countr_zero(found) / 8;
-    }
-    for (; i < end; ++i)
-        if (bytes[i] == '\r' || bytes[i] == '\n')
-            return i;
-    return end;
-}
 
 struct FdCloser {
     int fd;
@@ -191,7 +172,7 @@ bool RecordReader::readMore()
             used += n;
         };
         qsizetype start = 0;
-        for (qsizetype i = nextLineEnd(bytes, 0, cut); i < cut; i = nextLineEnd(bytes, start, cut)) {
+        for (qsizetype i = LineEnds::next(bytes, 0, cut); i < cut; i = LineEnds::next(bytes, start, cut)) {
             addLine(start, i - start);
             if (bytes[i] == '\r' && i + 1 < cut && bytes[i + 1] == '\n')
                 ++i;
@@ -638,25 +619,6 @@ void removeStaleTemporaries(const QStringList &paths)
     }
 }
 
-// nextLineEnd sixteen bytes at a time, for a file read through in memory.
-static qsizetype nextLineEndWide(const char *bytes, qsizetype i, qsizetype end)
-{
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= end; i += 16) {
-        // The file comes from the page cache, not from the processor's:
-        // asking early for what lies ahead hides most of the wait.
-        __builtin_prefetch(bytes + i + 2048);
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (found)
-            return i + std::countr_zero(unsigned(found));
-    }
-#endif
-    return nextLineEnd(bytes, i, end);
-}
-
 RecordScanner::RecordScanner(const QString &path, int linesPerRecord, quint32 wantedFields)
     : linesPerRecord_(linesPerRecord), wanted_(wantedFields)
 {
@@ -690,40 +652,6 @@ RecordScanner::RecordScanner(const RecordScanner &whole, qsizetype from)
 
 RecordScanner::~RecordScanner() = default;
 
-// How many lines end in bytes [from, to): at each LF, and at each CR that
-// no LF follows (size bounds the look at the byte after).
-static qsizetype countLineEnds(const char *bytes, qsizetype from, qsizetype to, qsizetype size)
-{
-    qsizetype count = 0;
-    qsizetype i = from;
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    // Each byte lane counts its line ends (a match is -1) for up to 255
-    // blocks, then the lanes are summed.
-    while (i + 16 <= to && i + 17 <= size) {
-        __m128i lanes = _mm_setzero_si128();
-        for (int block = 0; block < 255 && i + 16 <= to && i + 17 <= size; ++block, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
-            const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i + 1));
-            const __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(v, lf),
-                                              _mm_andnot_si128(_mm_cmpeq_epi8(after, lf), _mm_cmpeq_epi8(v, cr)));
-            lanes = _mm_sub_epi8(lanes, ends);
-        }
-        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
-        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
-    }
-#endif
-    for (; i < to; ++i)
-        count += bytes[i] == '\n' || (bytes[i] == '\r' && !(i + 1 < size && bytes[i + 1] == '\n'));
-    return count;
-}
-
-qsizetype RecordScanner::afterLineEnd(qsizetype lineEnd) const
-{
-    return lineEnd + (bytes_[lineEnd] == '\r' && lineEnd + 1 < end_ && bytes_[lineEnd + 1] == '\n' ? 2 : 1);
-}
-
 std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf(int firstPercent)
 {
     Q_ASSERT(pos_ == 0);
@@ -731,73 +659,16 @@ std::unique_ptr<RecordScanner> RecordScanner::splitOffSecondHalf(int firstPercen
     constexpr qsizetype kWorthSplitting = 256 * 1024;
     if (end_ < kWorthSplitting)
         return nullptr;
-    const qsizetype lineEnd = nextLineEndWide(bytes_, end_ / 100 * firstPercent, end_);
+    const qsizetype lineEnd = LineEnds::nextWide(bytes_, end_ / 100 * firstPercent, end_);
     if (lineEnd == end_)
         return nullptr;
-    const qsizetype at = afterLineEnd(lineEnd);
+    const qsizetype at = LineEnds::after(bytes_, lineEnd, end_);
     if (at >= end_)
         return nullptr;
     std::unique_ptr<RecordScanner> second(new RecordScanner(*this, at));
     second->findsFirstRecord_ = true;
     secondHalf_ = at;
     return second;
-}
-
-// Moves on from a line's start to the first record start at or after it,
-// or to the end.
-void RecordScanner::skipToRecordStart()
-{
-    for (qsizetype lines = countLineEnds(bytes_, 0, pos_, end_); lines % linesPerRecord_ != 0; ++lines) {
-        const qsizetype lineEnd = nextLineEndWide(bytes_, pos_, end_);
-        if (lineEnd == end_) {
-            pos_ = end_;
-            return;
-        }
-        pos_ = afterLineEnd(lineEnd);
-    }
-}
-
-// The CR and LF bits of the 64 bytes at p.
-static quint64 lineEndBits(const char *p)
-{
-    quint64 bits = 0;
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
-        const unsigned found = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
-        bits |= quint64(found) << (16 * k);
-    }
-#else
-    for (int k = 0; k < 64; ++k)
-        bits |= quint64(p[k] == '\r' || p[k] == '\n') << k;
-#endif
-    return bits;
-}
-
-// nextLineEndWide from pos_, for the lines read one after the other: the
-// line ends of 64 bytes are found at once and serve every line that ends
-// among them, as most values are far shorter.
-qsizetype RecordScanner::lineEndFromPos()
-{
-    qsizetype from = pos_;
-    if (pos_ - chunk_ < 64) {
-        chunkEnds_ &= ~0ull << (pos_ - chunk_);
-        if (chunkEnds_ != 0)
-            return chunk_ + std::countr_zero(chunkEnds_);
-        from = chunk_ + 64;
-    }
-    for (; end_ - from >= 64; from += 64) {
-        __builtin_prefetch(bytes_ + from + 2048); // see nextLineEndWide
-        if (const quint64 ends = lineEndBits(bytes_ + from)) {
-            chunk_ = from;
-            chunkEnds_ = ends;
-            return from + std::countr_zero(ends);
-        }
-    }
-    chunk_ = pos_ - 64;
-    return nextLineEnd(bytes_, from, end_);
 }
 
 bool RecordScanner::next()
@@ -817,7 +688,7 @@ bool RecordScanner::next()
     }
     if (findsFirstRecord_) {
         findsFirstRecord_ = false;
-        skipToRecordStart();
+        pos_ = LineEnds::recordStartFrom(bytes_, pos_, end_, linesPerRecord_);
     }
     if (pos_ >= end_ || pos_ >= secondHalf_) {
         values_.clear();
@@ -832,7 +703,7 @@ bool RecordScanner::next()
     for (int i = 0; i < lines; ++i) {
         if (pos_ >= end_)
             throw AppError{ErrNo::InputPastEnd};
-        const qsizetype end = lineEndFromPos();
+        const qsizetype end = lineEnds_.lineEndFrom(bytes_, pos_, end_);
         if (end - pos_ > kMaxLineBytes)
             throw AppError{ErrNo::LineTooLong};
         starts[i] = pos_;

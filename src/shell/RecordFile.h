@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "quick/LineEnds.h"
+
 #include <limits>
 #include <memory>
 #include <utility>
@@ -154,9 +156,6 @@ public:
 
 private:
     RecordScanner(const RecordScanner &whole, qsizetype from);
-    qsizetype afterLineEnd(qsizetype lineEnd) const;
-    void skipToRecordStart();
-    qsizetype lineEndFromPos();
 
     std::shared_ptr<const char> mapping_; // shared by the halves
     const char *bytes_ = nullptr;
@@ -170,10 +169,7 @@ private:
     bool pagesMapped_ = false;      // whether next() has mapped in this scanner's pages
     int linesPerRecord_;
     quint32 wanted_;
-    // The CR and LF bits of the 64 bytes from chunk_, those before pos_
-    // cleared; chunk_ is 64 bytes or more behind pos_ when none are known.
-    qsizetype chunk_ = -64;
-    quint64 chunkEnds_ = 0;
+    LineEnds::Cursor lineEnds_;
     qsizetype starts_[32] = {};
     qsizetype lengths_[32] = {};
     std::vector<char16_t> text_;

@@ -172,19 +172,32 @@ private slots:
         QCOMPARE(found, expected);
     }
 
+    // The command links the C library alone (the quick query answers
+    // without Qt); the subcommands' library loads Qt Core but no window
+    // library.
     void loadsNoWindowLibraries()
     {
-        // The dynamic loader lists every library the program would load.
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"LD_TRACE_LOADED_OBJECTS"_qs, u"1"_qs);
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(TESSALINE_BIN), {u"--version"_qs});
         QVERIFY(process.waitForFinished(30000));
-        const QString libraries = QString::fromUtf8(process.readAllStandardOutput());
-        QVERIFY2(libraries.contains(u"libQt6Core"_qs), qPrintable(libraries));
-        QVERIFY2(!libraries.contains(u"libQt6Gui"_qs), qPrintable(libraries));
-        QVERIFY2(!libraries.contains(u"libQt6Widgets"_qs), qPrintable(libraries));
+        const QString linked = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(linked.contains(u"libc.so"_qs), qPrintable(linked));
+        QVERIFY2(!linked.contains(u"libQt6"_qs) && !linked.contains(u"libstdc++"_qs), qPrintable(linked));
+
+        // The dynamic loader names each library it loads, the subcommands'
+        // too.
+        env.remove(u"LD_TRACE_LOADED_OBJECTS"_qs);
+        env.insert(u"LD_DEBUG"_qs, u"files"_qs);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TESSALINE_BIN), {u"--version"_qs});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.readAllStandardOutput(), QByteArray("tessaline 1.0.0\n"));
+        const QString loaded = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(loaded.contains(u"libtessaline-cli.so"_qs) && loaded.contains(u"libQt6Core"_qs), qPrintable(loaded));
+        QVERIFY2(!loaded.contains(u"libQt6Gui"_qs) && !loaded.contains(u"libQt6Widgets"_qs), qPrintable(loaded));
     }
 };
 
