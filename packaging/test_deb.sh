@@ -50,7 +50,7 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins fonts-noto-cjk; do
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 libphonenumber8 libmecab2 unidic-mecab qt6-qpa-plugins fonts-noto-cjk; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed"
 done
 

@@ -9,10 +9,43 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <dlfcn.h>
 #include <string>
 #include <vector>
 
 namespace {
+
+// MeCab is loaded with the dictionary, on the first guess: a program that
+// guesses nothing (an export, the window until a reading is typed for it)
+// doesn't pay the 2 ms that loading the library costs at its start. Its C++
+// interface is kept: the two free functions are looked up by their
+// exported names (the ones a link against libmecab.so.2 binds), and the
+// rest is reached through the model's virtual functions.
+struct MeCabLibrary {
+    MeCab::Model *(*createModel)(int argc, char **argv) = nullptr;
+    const char *(*getLastError)() = nullptr;
+    QString error; // why it could not be loaded, when it couldn't
+};
+
+const MeCabLibrary &mecabLibrary()
+{
+    static const MeCabLibrary library = [] {
+        MeCabLibrary l;
+        // Never closed: the models' code lives there.
+        void *const handle = dlopen("libmecab.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (handle) {
+            l.createModel = reinterpret_cast<decltype(l.createModel)>(dlsym(handle, "_ZN5MeCab11createModelEiPPc"));
+            l.getLastError = reinterpret_cast<decltype(l.getLastError)>(dlsym(handle, "_ZN5MeCab12getLastErrorEv"));
+        }
+        if (!l.createModel || !l.getLastError) {
+            l.createModel = nullptr;
+            l.error = QStringLiteral("読みの推定に使う MeCab (libmecab.so.2) を読み込めません。libmecab2 パッケージを入れてください: %1")
+                          .arg(QString::fromLocal8Bit(dlerror()));
+        }
+        return l;
+    }();
+    return library;
+}
 
 enum Role { AnyName = 0, FamilyName = 1, GivenName = 2 };
 
@@ -112,19 +145,24 @@ bool ReadingGuesser::ensureLoaded()
                           .arg(m_dictionaryDir);
         return false;
     }
+    const MeCabLibrary &mecab = mecabLibrary();
+    if (!mecab.createModel) {
+        m_loadError = mecab.error;
+        return false;
+    }
     // An empty resource file, so that a user's ~/.mecabrc (another
     // dictionary, a user dictionary) can't change the readings.
     const std::string dir = QFile::encodeName(m_dictionaryDir).toStdString();
     const char *argv[] = {"mecab", "-r", "/dev/null", "-d", dir.c_str()};
     auto state = std::make_unique<MeCabState>();
-    state->model.reset(MeCab::createModel(5, const_cast<char **>(argv)));
+    state->model.reset(mecab.createModel(5, const_cast<char **>(argv)));
     if (state->model) {
         state->tagger.reset(state->model->createTagger());
         state->lattice.reset(state->model->createLattice());
     }
     if (!state->tagger || !state->lattice) {
         m_loadError = QStringLiteral("読みの推定に使う辞書を読み込めません（%1）: %2")
-                          .arg(m_dictionaryDir, QString::fromLocal8Bit(MeCab::getLastError()));
+                          .arg(m_dictionaryDir, QString::fromLocal8Bit(mecab.getLastError()));
         return false;
     }
     m_mecab = std::move(state);

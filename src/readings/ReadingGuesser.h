@@ -20,9 +20,9 @@
 // hiragana); letters the dictionary knows are read (John → じょん), other
 // letters and digits are kept as written.
 //
-// The dictionary is loaded on the first guess that needs it (about 1 ms once
-// its files are in the page cache, tens of ms from a cold disk), so a
-// program that never guesses never pays for it.
+// MeCab and the dictionary are loaded on the first guess that needs them
+// (about 1 ms once their files are in the page cache, tens of ms from a
+// cold disk), so a program that never guesses never pays for them.
 class ReadingGuesser
 {
 public:
