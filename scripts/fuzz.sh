@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer) and runs each for a while, one after the other,
 # at low priority.
 #   scripts/fuzz.sh [seconds per target, default 600] [target ...]
-# Targets: records import update vcard csv. A failing input is written to
+# Targets: records import update vcard csv query. A failing input is written to
 # build-fuzz/fuzz/<target>-crash-*; keep it in fuzz/regressions/<target>/
 # (ctest -L fuzz in build-fuzz runs every kept input once).
 set -euo pipefail
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(records import update vcard csv)
+[ ${#targets[@]} -gt 0 ] || targets=(records import update vcard csv query)
 
 need=()
 for p in clang-14 libclang-rt-14-dev; do

@@ -330,7 +330,9 @@ bool answer(int argc, char *argv[], Answer &result)
     const std::string_view soughtBytes(argv[first]);
     const size_t n = soughtBytes.size();
     char16_t *const soughtText = static_cast<char16_t *>(std::malloc((n + 4 * n + kFoldOverrun) * sizeof(char16_t)));
-    char *const soughtCodes = static_cast<char *>(std::malloc(2 * n + 1));
+    // The fold loads up to 16 bytes at a time: the bytes after the text
+    // belong to the buffer.
+    char *const soughtCodes = static_cast<char *>(std::calloc(2 * n + 16, 1));
     const ptrdiff_t units = soughtText && soughtCodes ? utf16Of(soughtBytes, soughtText) : -1;
     const ptrdiff_t codes = units < 0 ? -1 : encodeInto(std::u16string_view(soughtText, size_t(units)), soughtCodes);
     char16_t *const folded = soughtText + n;
