@@ -172,6 +172,30 @@ private slots:
         QCOMPARE(found, expected);
     }
 
+    // An answer that can't be written is reported in the command's words,
+    // whether the quick query or the full one gave it.
+    void reportsAnAnswerThatCantBeWritten_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quick") << u"山田　太郎"_qs;
+        // Two characters folded in one run: left to the full query.
+        QTest::newRow("full") << u"山田　ｱﾞﾞ"_qs;
+    }
+    void reportsAnAnswerThatCantBeWritten()
+    {
+        QFETCH(QString, name);
+        ScratchData data;
+        ContactRecord r = yamada();
+        r[NameField] = name;
+        data.write(u"load.txt"_qs, recordBytes({r}));
+        QProcess process;
+        process.setStandardOutputFile(u"/dev/full"_qs);
+        process.start(QStringLiteral(TESSALINE_BIN), {u"query"_qs, u"taro"_qs});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), int(ExitCode::FileError));
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(u"標準出力に書き込めません"_qs));
+    }
+
     // The command links the C library alone (the quick query answers
     // without Qt); the subcommands' library loads Qt Core but no window
     // library.
