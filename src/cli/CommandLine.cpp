@@ -56,12 +56,6 @@ QString describe(int number)
 }
 
 // Writes all bytes to standard output; false (and a message) when it can't.
-int sayOutputError(int error)
-{
-    say(QStringLiteral("標準出力に書き込めません（%1）").arg(describe(errorNumberFromErrno(error))));
-    return ExitCode::FileError;
-}
-
 bool writeStandardOutput(QByteArrayView bytes)
 {
     const char *p = bytes.data();
@@ -71,7 +65,7 @@ bool writeStandardOutput(QByteArrayView bytes)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            sayOutputError(errno);
+            reportStandardOutputError(errno);
             return false;
         }
         p += n;
@@ -520,5 +514,6 @@ int runCommandLine(int argc, char *argv[], CommandEnd end)
 
 int reportStandardOutputError(int error)
 {
-    return sayOutputError(error);
+    say(QStringLiteral("標準出力に書き込めません（%1）").arg(describe(errorNumberFromErrno(error))));
+    return ExitCode::FileError;
 }

@@ -22,9 +22,8 @@ static_assert(kLinesPerContact == FieldCount && kNameLine == NameField && kReadi
               && kMail2Line == FieldMap::Mail2Field && kFaxLine == FieldMap::FaxField
               && kAffiliation1Line == FieldMap::Affiliation1Field
               && kAffiliation2Line == FieldMap::Affiliation2Field);
+// The same folding, the look-ups' and the general way's.
 static_assert(Cp932Tables::kFoldsToNothing == FoldsToNothing && Cp932Tables::kFoldsInItsRun == FoldsInItsRun);
-
-constexpr size_t kFieldsLookedAt = std::size(kSearchedLines) + std::size(kAffiliationLines);
 
 std::string_view bytesOf(QByteArrayView field)
 {
@@ -61,44 +60,24 @@ void appendColumn(QString &out, QStringView value)
 
 } // namespace
 
-MailQuery::MailQuery(QStringView sought)
+static std::u16string foldedText(QStringView sought)
 {
     const QString folded = foldForSearch(sought);
-    folded_.assign(reinterpret_cast<const char16_t *>(folded.utf16()), size_t(folded.size()));
-    soughtIsAscii_ = std::all_of(folded_.begin(), folded_.end(), [](char16_t c) { return c < 0x80; });
+    return std::u16string(reinterpret_cast<const char16_t *>(folded.utf16()), size_t(folded.size()));
 }
 
-// The searched fields are folded one after the other into searched_, each
-// after a NUL: folding never joins characters across a NUL, and the sought
-// text holds none, so a hit never spans two fields. at is where the fold
-// goes; returns where it ends. A run folded the general way may take more
-// characters than its bytes: searched_ then grows by that, keeping room for
-// all of the record's bytes after it.
-char16_t *MailQuery::appendFoldOf(QByteArrayView field, char16_t *at, size_t recordRoom)
+MailQuery::MailQuery(QStringView sought) : folded_(foldedText(sought)), matcher_(folded_)
 {
-    *at++ = u'\0';
-    if (char16_t *const end = foldBytesInto(bytesOf(field), at))
-        return end;
-    const QString folded = foldForSearch(decoded(field));
-    const size_t used = size_t(at - searched_.data());
-    if (searched_.size() < used + size_t(folded.size()) + recordRoom) {
-        searched_.resize(used + size_t(folded.size()) + recordRoom);
-        at = searched_.data() + used;
-    }
-    return std::copy(folded.utf16(), folded.utf16() + folded.size(), at);
 }
 
-bool MailQuery::affiliationContains(QByteArrayView field, char16_t *scratch)
+// The general way, for a contact with a value that needs more than the
+// look-ups: every field searched is decoded (one that isn't text throws
+// AppError) and folded as the list's search folds it.
+bool MailQuery::holdsTheGeneralWay(const RecordScanner &record) const
 {
-    if (!soughtIsAscii_ && allAscii(bytesOf(field)))
-        return false;
-    if (const char16_t *const end = foldBytesInto(bytesOf(field), scratch))
-        return holds(std::u16string_view(scratch, size_t(end - scratch)), folded_);
-    const auto known = affiliations_.find(field);
-    if (known != affiliations_.end())
-        return known->second;
-    const bool found = foldedContains(decoded(field), QStringView(folded_));
-    affiliations_.emplace(field.toByteArray(), found);
+    bool found = false;
+    for (const int line : kSearchedLines)
+        found = foldedContains(decoded(record.lineBytes(line)), QStringView(folded_)) || found;
     return found;
 }
 
@@ -112,29 +91,11 @@ void MailQuery::add(const RecordScanner &record)
 {
     if (folded_.empty())
         return;
-    // Room for the most every byte looked at folds to, and the NULs between.
-    size_t room = kFieldsLookedAt + kFoldOverrun;
-    for (const int field : kSearchedLines)
-        room += kMostFoldedPerByte * size_t(record.lineBytes(field).size());
-    for (const int field : kAffiliationLines)
-        room = std::max(room, kMostFoldedPerByte * size_t(record.lineBytes(field).size()) + kFoldOverrun);
-    if (searched_.size() < room)
-        searched_.resize(2 * room);
-    char16_t *end = searched_.data();
-    for (const int field : kSearchedLines) {
-        // Mail addresses and phone numbers are mostly ASCII: they are
-        // checked, not folded, when the sought text isn't.
-        const QByteArrayView bytes = record.lineBytes(field);
-        if (soughtIsAscii_ || !allAscii(bytesOf(bytes)))
-            end = appendFoldOf(bytes, end, room);
-    }
-    const std::u16string_view searched(searched_.data(), size_t(end - searched_.data()));
-    bool found = holds(searched, folded_);
-    // Every field looked at is read, so that one that isn't text is reported
-    // whether or not the contact matches; searched_ is free again for them.
-    for (const int field : kAffiliationLines)
-        found = affiliationContains(record.lineBytes(field), searched_.data()) || found;
-    if (!found)
+    std::string_view lines[kLinesPerContact];
+    for (int i = 0; i < kLinesPerContact; ++i)
+        lines[i] = bytesOf(record.lineBytes(i));
+    const RecordMatch match = matcher_.match(lines);
+    if (match == RecordMatch::NotFound || (match == RecordMatch::GeneralWay && !holdsTheGeneralWay(record)))
         return;
     const QString name = decoded(record.lineBytes(NameField));
     const QString reading = decoded(record.lineBytes(ReadingField));

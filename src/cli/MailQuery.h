@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QByteArrayView>
-#include <QHash>
+#include "quick/QueryMatch.h"
+
 #include <QString>
 #include <QStringView>
 
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 class RecordScanner;
 
@@ -37,27 +34,10 @@ public:
     int addressCount() const { return addresses_; }
 
 private:
-    char16_t *appendFoldOf(QByteArrayView field, char16_t *at, size_t recordRoom);
-    bool affiliationContains(QByteArrayView field, char16_t *scratch);
+    bool holdsTheGeneralWay(const RecordScanner &record) const;
 
-    struct BytesHash {
-        using is_transparent = void;
-        size_t operator()(QByteArrayView bytes) const { return qHash(bytes); }
-    };
-    struct BytesEqual {
-        using is_transparent = void;
-        bool operator()(QByteArrayView a, QByteArrayView b) const { return a == b; }
-    };
-
-    std::u16string folded_;
-    // Whether the sought text folds to ASCII alone: ASCII bytes fold to
-    // ASCII, so a value of them can hold no other sought text.
-    bool soughtIsAscii_ = false;
-    std::vector<char16_t> searched_; // reused from contact to contact
-    // Whether each affiliation that can't be folded a character at a time
-    // holds the sought text: many contacts share a company, and its name
-    // ("㈱", half-width kana) is the costly kind to fold.
-    std::unordered_map<QByteArray, bool, BytesHash, BytesEqual> affiliations_;
+    const std::u16string folded_;
+    QueryMatch::RecordMatcher matcher_; // searches for folded_
     QString lines_;
     int addresses_ = 0;
 };

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
+#include <iterator>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -187,6 +189,46 @@ ptrdiff_t decodeInto(std::string_view field, char16_t *out)
         *out++ = c;
     }
     return out - start;
+}
+
+RecordMatcher::RecordMatcher(std::u16string_view foldedSought) : sought_(foldedSought)
+{
+    for (const char16_t c : sought_)
+        soughtIsAscii_ = soughtIsAscii_ && c < 0x80;
+}
+
+RecordMatcher::~RecordMatcher()
+{
+    std::free(work_);
+}
+
+RecordMatch RecordMatcher::match(const std::string_view (&lines)[kLinesPerContact])
+{
+    size_t room = std::size(kSearchedLines) + kFoldOverrun;
+    for (const int line : kSearchedLines)
+        room += kMostFoldedPerByte * lines[line].size();
+    if (room_ < room) {
+        std::free(work_);
+        room_ = 2 * room;
+        work_ = static_cast<char16_t *>(std::malloc(room_ * sizeof(char16_t)));
+        if (!work_) {
+            room_ = 0;
+            return RecordMatch::GeneralWay;
+        }
+    }
+    // Each field after a NUL, which the sought text never holds and folding
+    // never joins to a neighbour: a hit never spans two fields.
+    char16_t *end = work_;
+    for (const int line : kSearchedLines) {
+        if (soughtIsAscii_ || !allAscii(lines[line])) {
+            *end++ = u'\0';
+            end = foldBytesInto(lines[line], end);
+            if (!end)
+                return RecordMatch::GeneralWay;
+        }
+    }
+    return holds(std::u16string_view(work_, size_t(end - work_)), sought_) ? RecordMatch::Found
+                                                                             : RecordMatch::NotFound;
 }
 
 } // namespace QueryMatch

@@ -141,17 +141,12 @@ void appendColumn(Buffer &out, const char16_t *text, ptrdiff_t size)
     out.size = size_t(p - out.data);
 }
 
-struct Sought {
-    std::u16string_view folded;
-    bool ascii; // ASCII bytes fold to ASCII, so a value of them holds no other text
-};
-
 // One part of the list, read by one thread: the records that start from
 // pos (or, for a later part, from the first record start after it) and
 // before stop.
 struct Part {
-    Part(const char *bytes, ptrdiff_t size, ptrdiff_t from, bool findsFirstRecord, const Sought *sought)
-        : bytes(bytes), end(size), pos(from), stop(size), findsFirstRecord(findsFirstRecord), sought(sought)
+    Part(const char *bytes, ptrdiff_t size, ptrdiff_t from, bool findsFirstRecord, std::u16string_view sought)
+        : bytes(bytes), end(size), pos(from), stop(size), findsFirstRecord(findsFirstRecord), matcher(sought)
     {
     }
 
@@ -160,13 +155,13 @@ struct Part {
     ptrdiff_t pos;
     ptrdiff_t stop;
     bool findsFirstRecord;
-    const Sought *sought;
+    RecordMatcher matcher;
 
     Buffer lines;
     int addresses = 0;
     bool needsFullProgram = false;
-    char16_t *work = nullptr; // the folded fields of a record, then its values
-    size_t workRoom = 0;
+    char16_t *values = nullptr; // the values of a matching record
+    size_t valuesRoom = 0;
 
     bool read();
     bool add(const std::string_view (&fields)[kLinesPerContact]);
@@ -176,56 +171,35 @@ struct Part {
 // when a value needs the full program.
 bool Part::add(const std::string_view (&fields)[kLinesPerContact])
 {
-    size_t room = std::size(kSearchedLines) + std::size(kAffiliationLines) + kFoldOverrun;
-    for (const std::string_view field : fields)
-        room += kMostFoldedPerByte * field.size();
-    if (workRoom < room) {
-        std::free(work);
-        workRoom = 2 * room;
-        work = static_cast<char16_t *>(std::malloc(workRoom * sizeof(char16_t)));
-        if (!work)
-            return false;
-    }
-    // Each field after a NUL, which the sought text never holds: a hit
-    // never spans two fields.
-    char16_t *end = work;
-    for (const int line : kSearchedLines) {
-        if (sought->ascii || !allAscii(fields[line])) {
-            *end++ = u'\0';
-            end = foldBytesInto(fields[line], end);
-            if (!end)
-                return false;
-        }
-    }
-    bool found = holds(std::u16string_view(work, size_t(end - work)), sought->folded);
-    // Every field looked at is folded, so that one the full program would
-    // report is left to it whether or not the contact matches.
-    for (const int line : kAffiliationLines) {
-        if (!sought->ascii && allAscii(fields[line]))
-            continue;
-        const char16_t *const folded = foldBytesInto(fields[line], work);
-        if (!folded)
-            return false;
-        found = holds(std::u16string_view(work, size_t(folded - work)), sought->folded) || found;
-    }
-    if (!found)
-        return true;
-    // The values are decoded one after the other into work, which has room
-    // for a character a byte of the record. Each was folded above unless it
-    // is plain ASCII, so that none fails here but for a fault of ours.
-    std::u16string_view values[4];
+    const RecordMatch match = matcher.match(fields);
+    if (match != RecordMatch::Found)
+        return match == RecordMatch::NotFound;
     const int decodedLines[] = {kNameLine, kReadingLine, kMail1Line, kMail2Line};
-    char16_t *at = work;
+    size_t room = 0;
+    for (const int line : decodedLines)
+        room += fields[line].size();
+    if (valuesRoom < room) {
+        std::free(values);
+        valuesRoom = 2 * room;
+        values = static_cast<char16_t *>(std::malloc(valuesRoom * sizeof(char16_t)));
+        if (!values)
+            return false;
+    }
+    // Decoded one after the other, a character a byte at most. Each was
+    // folded unless it is plain ASCII, so that none fails here but for a
+    // fault of ours.
+    std::u16string_view decoded[4];
+    char16_t *at = values;
     for (int i = 0; i < 4; ++i) {
         const ptrdiff_t n = decodeInto(fields[decodedLines[i]], at);
         if (n < 0)
             return false;
-        values[i] = std::u16string_view(at, size_t(n));
+        decoded[i] = std::u16string_view(at, size_t(n));
         at += n;
     }
-    const std::u16string_view name = values[0];
-    const std::u16string_view reading = values[1];
-    for (const std::u16string_view mail : {values[2], values[3]}) {
+    const std::u16string_view name = decoded[0];
+    const std::u16string_view reading = decoded[1];
+    for (const std::u16string_view mail : {decoded[2], decoded[3]}) {
         const size_t before = lines.size;
         appendColumn(lines, mail.data(), ptrdiff_t(mail.size()));
         if (lines.size == before)
@@ -344,9 +318,7 @@ bool answer(int argc, char *argv[], Answer &result)
         std::free(soughtText);
         return false;
     }
-    Sought sought{std::u16string_view(folded, size_t(foldedSize)), true};
-    for (const char16_t c : sought.folded)
-        sought.ascii = sought.ascii && c < 0x80;
+    const std::u16string_view sought(folded, size_t(foldedSize));
 
     Buffer path;
     bool answered = false;
@@ -369,7 +341,7 @@ bool answer(int argc, char *argv[], Answer &result)
     if (fd >= 0)
         ::close(fd);
 
-    Part parts[2] = {{bytes, size, 0, false, &sought}, {bytes, size, size, true, &sought}};
+    Part parts[2] = {{bytes, size, 0, false, sought}, {bytes, size, size, true, sought}};
     int partCount = 1;
     if (bytes) {
         // The second half of a long list is read on a second thread, from
@@ -414,7 +386,7 @@ bool answer(int argc, char *argv[], Answer &result)
         out.release();
     for (Part &part : parts) {
         part.lines.release();
-        std::free(part.work);
+        std::free(part.values);
     }
     std::free(soughtText);
     return answered;

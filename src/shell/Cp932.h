@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quick/Cp932Tables.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,10 +13,7 @@ namespace Cp932 {
 
 // The first byte of a two-byte character; the second byte is never a CR
 // or LF.
-constexpr bool isLeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
+using Cp932Tables::isLeadByte;
 
 // False when Qt was built without a converter for it; start-up refuses to run.
 bool available();
