@@ -221,21 +221,21 @@ ContactAssembler::ContactAssembler(QMap<QString, int> &leftOut, qsizetype &photo
     contact_.record = ContactRecord(FieldCount); // twenty empty fields in one allocation
 }
 
-void ContactAssembler::setFullName(const QString &name)
+void ContactAssembler::setFullName(QString name)
 {
     if (fullName_.isEmpty())
-        fullName_ = trimBlanks(name);
+        fullName_ = trimBlanks(std::move(name));
 }
 
-void ContactAssembler::setNameParts(const QString &family, const QString &given)
+void ContactAssembler::setNameParts(QString family, QString given)
 {
     if (contact_.nameFamily.isEmpty() && contact_.nameGiven.isEmpty()) {
-        contact_.nameFamily = trimBlanks(family);
-        contact_.nameGiven = trimBlanks(given);
+        contact_.nameFamily = trimBlanks(std::move(family));
+        contact_.nameGiven = trimBlanks(std::move(given));
     }
 }
 
-void ContactAssembler::offerReading(ReadingSource source, const QString &family, const QString &given)
+void ContactAssembler::offerReading(ReadingSource source, QString family, QString given)
 {
     if (source <= readingSource_)
         return;
@@ -248,33 +248,33 @@ void ContactAssembler::offerReading(ReadingSource source, const QString &family,
     // The reading itself is joined from the parts as they came, untrimmed,
     // so that a reading written whole into the family part (a half-width
     // blank inside, a blank at an end) reads back unchanged.
-    reading_ = given.isEmpty() ? family : family + FullBlank + given;
-    contact_.readingFamily = parts.first;
-    contact_.readingGiven = parts.second;
+    reading_ = given.isEmpty() ? std::move(family) : family + FullBlank + given;
+    contact_.readingFamily = std::move(parts.first);
+    contact_.readingGiven = std::move(parts.second);
 }
 
-void ContactAssembler::addPhone(const QString &number, PhoneKind kind, const QString &key)
+void ContactAssembler::addPhone(QString number, PhoneKind kind, const QString &key)
 {
-    const QString trimmed = trimBlanks(number);
+    QString trimmed = trimBlanks(std::move(number));
     if (!trimmed.isEmpty())
-        phones_.append({trimmed, kind, key});
+        phones_.append({std::move(trimmed), kind, key});
 }
 
-void ContactAssembler::addMail(const QString &mail, const QString &key)
+void ContactAssembler::addMail(QString mail, const QString &key)
 {
-    const QString trimmed = trimBlanks(mail);
+    QString trimmed = trimBlanks(std::move(mail));
     if (!trimmed.isEmpty()) {
-        mails_.append(trimmed);
+        mails_.append(std::move(trimmed));
         mailKeys_.append(key);
     }
 }
 
-void ContactAssembler::setField(int field, const QString &value, const QString &key)
+void ContactAssembler::setField(int field, QString value, const QString &key)
 {
     if (isBlankOnly(value))
         return;
     if (isBlankOnly(contact_.record[field]))
-        contact_.record[field] = value;
+        contact_.record[field] = std::move(value);
     else
         leaveOut(key);
 }
@@ -303,13 +303,14 @@ void ContactAssembler::leaveOut(const QString &key)
 
 IncomingContact ContactAssembler::finish()
 {
+    // Called once: the values move on into the contact.
     ContactRecord &record = contact_.record;
-    record[NameField] = !fullName_.isEmpty() ? fullName_
-                                             : joinFamilyGiven(contact_.nameFamily, contact_.nameGiven);
     if (contact_.nameFamily.isEmpty() && contact_.nameGiven.isEmpty())
         std::tie(contact_.nameFamily, contact_.nameGiven) = splitAtBlank(fullName_);
+    record[NameField] = !fullName_.isEmpty() ? std::move(fullName_)
+                                             : joinFamilyGiven(contact_.nameFamily, contact_.nameGiven);
     contact_.hasReading = readingSource_ != ReadingSource::None;
-    record[ReadingField] = reading_;
+    record[ReadingField] = std::move(reading_);
 
     // Mobile and ordinary numbers first, then work numbers; faxes apart. A
     // stable insertion sort: a contact has a few numbers, and std::stable_sort
@@ -318,17 +319,17 @@ IncomingContact ContactAssembler::finish()
         for (qsizetype j = i; j > 0 && phones_[j - 1].kind > phones_[j].kind; --j)
             std::swap(phones_[j - 1], phones_[j]);
     int voiceUsed = 0;
-    for (const Phone &phone : phones_) {
+    for (Phone &phone : phones_) {
         if (phone.kind == PhoneKind::Fax)
-            setField(FieldMap::FaxField, phone.number, phone.key);
+            setField(FieldMap::FaxField, std::move(phone.number), phone.key);
         else if (voiceUsed < 2)
-            record[voiceUsed++ == 0 ? Tel1Field : Tel2Field] = phone.number;
+            record[voiceUsed++ == 0 ? Tel1Field : Tel2Field] = std::move(phone.number);
         else
             leaveOut(phone.key);
     }
     for (qsizetype i = 0; i < mails_.size(); ++i) {
         if (i < 2)
-            record[i == 0 ? FieldMap::Mail1Field : FieldMap::Mail2Field] = mails_[i];
+            record[i == 0 ? FieldMap::Mail1Field : FieldMap::Mail2Field] = std::move(mails_[i]);
         else
             leaveOut(mailKeys_[i]);
     }

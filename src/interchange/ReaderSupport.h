@@ -57,16 +57,19 @@ public:
     // photoBytesKept adds up the photos kept over the whole file.
     ContactAssembler(QMap<QString, int> &leftOut, qsizetype &photoBytesKept);
 
-    void setFullName(const QString &name);
-    void setNameParts(const QString &family, const QString &given);
+    // The values are taken by value and moved on into the contact: most of
+    // a card's values share its decoded text, and each copy of one would
+    // count a reference to it, an atomic operation (see the vCard reader).
+    void setFullName(QString name);
+    void setNameParts(QString family, QString given);
     // A reading from a source; kept when no better source gave one.
-    void offerReading(ReadingSource source, const QString &family, const QString &given);
+    void offerReading(ReadingSource source, QString family, QString given);
 
-    void addPhone(const QString &number, PhoneKind kind, const QString &key);
-    void addMail(const QString &mail, const QString &key);
+    void addPhone(QString number, PhoneKind kind, const QString &key);
+    void addMail(QString mail, const QString &key);
     // The first non-blank value of a single field is kept; any further one
     // is counted under key.
-    void setField(int field, const QString &value, const QString &key);
+    void setField(int field, QString value, const QString &key);
     void addPhoto(QByteArray bytes, const QString &type, const QString &key);
     void leaveOut(const QString &key);
 

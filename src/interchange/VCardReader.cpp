@@ -363,9 +363,9 @@ QString component(const QString &value, const Components &parts, qsizetype i)
 }
 
 // Parts joined by half-width blanks; a single part is itself, not a copy.
-QString joinedByBlanks(const QStringList &parts)
+QString joinedByBlanks(QStringList parts)
 {
-    return parts.size() == 1 ? parts.front() : parts.join(u' ');
+    return parts.size() == 1 ? std::move(parts.front()) : parts.join(u' ');
 }
 
 class VCardParser {
@@ -682,7 +682,7 @@ void VCardParser::photo(const Property &p, ContactAssembler &contact)
         return;
     }
     if (auto uri = text(p))
-        contact.setField(FieldMap::PhotoField, unescape(*uri), key);
+        contact.setField(FieldMap::PhotoField, unescape(std::move(*uri)), key);
 }
 
 PhoneKind phoneKind(const Property &p, const QString &label)
@@ -819,8 +819,8 @@ bool VCardParser::finishCard()
                 const std::optional<QString> sortAs = decodeCharset(p.sortAsValue(), p, false);
                 if (!sortAs)
                     return false;
-                const auto [family, given] = sortAsParts(*sortAs);
-                contact.offerReading(ReadingSource::SortAs, family, given);
+                auto [family, given] = sortAsParts(*sortAs);
+                contact.offerReading(ReadingSource::SortAs, std::move(family), std::move(given));
             }
             break;
         }
@@ -843,14 +843,14 @@ bool VCardParser::finishCard()
             if (number.startsWith(u"tel:", Qt::CaseInsensitive))
                 number = number.sliced(4);
             const QString label = p.group.isEmpty() ? QString() : labels.value(p.group.toByteArray().toUpper());
-            contact.addPhone(number, phoneKind(p, label), QStringLiteral("TEL"));
+            contact.addPhone(std::move(number), phoneKind(p, label), QStringLiteral("TEL"));
             break;
         }
         case Name::Email: {
             QString mail = unescape(std::move(value)).trimmed();
             if (mail.startsWith(u"mailto:", Qt::CaseInsensitive))
                 mail = mail.sliced(7);
-            contact.addMail(mail, QStringLiteral("EMAIL"));
+            contact.addMail(std::move(mail), QStringLiteral("EMAIL"));
             break;
         }
         case Name::Org: {
@@ -858,9 +858,9 @@ bool VCardParser::finishCard()
             contact.setField(FieldMap::Affiliation1Field, component(value, parts, 0), QStringLiteral("ORG"));
             QStringList departments;
             for (qsizetype i = 1; i < parts.size(); ++i)
-                if (const QString c = component(value, parts, i); !isBlankOnly(c))
-                    departments.append(c);
-            contact.setField(FieldMap::Affiliation2Field, joinedByBlanks(departments), QStringLiteral("ORG"));
+                if (QString c = component(value, parts, i); !isBlankOnly(c))
+                    departments.append(std::move(c));
+            contact.setField(FieldMap::Affiliation2Field, joinedByBlanks(std::move(departments)), QStringLiteral("ORG"));
             if (p.hasSortAs && !p.sortAsValue().trimmed().isEmpty())
                 contact.leaveOut(QStringLiteral("ORG;SORT-AS"));
             break;
@@ -874,9 +874,9 @@ bool VCardParser::finishCard()
             const Components parts = splitComponents(value);
             QStringList pieces;
             for (int i : {5, 4, 3, 2, 1, 0, 6})
-                if (const QString c = trimBlanks(component(value, parts, i)); !c.isEmpty())
-                    pieces.append(c);
-            contact.setField(FieldMap::AddressField, joinedByBlanks(pieces), QStringLiteral("ADR"));
+                if (QString c = trimBlanks(component(value, parts, i)); !c.isEmpty())
+                    pieces.append(std::move(c));
+            contact.setField(FieldMap::AddressField, joinedByBlanks(std::move(pieces)), QStringLiteral("ADR"));
             break;
         }
         case Name::Url:
@@ -897,8 +897,9 @@ bool VCardParser::finishCard()
                             k[i] = FieldMap::ownProperties[i].vcardName;
                         return k;
                     }();
-                    contact.setField(o.field, unescape(value), keys[std::size_t(&o - FieldMap::ownProperties.data())]);
+                    contact.setField(o.field, unescape(std::move(value)), keys[std::size_t(&o - FieldMap::ownProperties.data())]);
                     own = true;
+                    break;
                 }
             }
             if (!own && !isBlankOnly(value))
@@ -907,7 +908,7 @@ bool VCardParser::finishCard()
         }
         }
     }
-    contact.offerReading(ReadingSource::Phonetic, phoneticFamily, phoneticGiven);
+    contact.offerReading(ReadingSource::Phonetic, std::move(phoneticFamily), std::move(phoneticGiven));
     card_.clear();
     cardLines_.clear();
     outcome_.contacts.append(contact.finish());

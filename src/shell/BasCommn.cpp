@@ -24,6 +24,14 @@ QString trimBlanks(const QString &text)
     return blankAtAnEnd ? trimBlanks(QStringView(text)) : text;
 }
 
+QString trimBlanks(QString &&text)
+{
+    // Looked at through a view: the non-const front() would detach.
+    const QStringView view(text);
+    const bool blankAtAnEnd = !view.isEmpty() && (isBlank(view.front()) || isBlank(view.back()));
+    return blankAtAnEnd ? trimBlanks(view) : std::move(text);
+}
+
 bool isBlankOnly(QStringView text)
 {
     return std::all_of(text.begin(), text.end(), isBlank);

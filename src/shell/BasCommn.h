@@ -20,6 +20,8 @@ constexpr bool isBlank(QChar c)
 QString trimBlanks(QStringView text);
 // The same, sharing the text when there is nothing to trim.
 QString trimBlanks(const QString &text);
+// The same, handing the text itself on when there is nothing to trim.
+QString trimBlanks(QString &&text);
 // Whether trimBlanks(text) is empty, without making it.
 bool isBlankOnly(QStringView text);
 
