@@ -209,6 +209,8 @@ struct PreviewBuilder {
                 c.unstorable.append({i, chars});
         }
         c.key = recordKey(c.record);
+        c.readingSortForm = sortForm(c.record[ReadingField]);
+        c.nameSortForm = sortForm(c.record[NameField]);
         const auto listedAt = listedKeys.constFind(c.key);
         if (listedAt != listedKeys.cend()) {
             c.status = ImportStatus::Replaces;
@@ -296,21 +298,21 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
         byKey.insert(key, chosen.size());
         chosen.append(&c);
     }
-    // The list's order: the sort form of the reading, then of the name. The
-    // forms are made once a contact (mostly the values themselves, shared)
-    // rather than read afresh in each of the sort's comparisons.
+    // The list's order: the sort form of the reading, then of the name, made
+    // with each candidate rather than read afresh in each comparison; the
+    // sort compares views of them held side by side.
     struct SortEntry {
-        QString reading;
-        QString name;
+        QStringView reading;
+        QStringView name;
         const ImportCandidate *candidate;
     };
     std::vector<SortEntry> order;
     order.reserve(size_t(chosen.size()));
     for (const ImportCandidate *c : chosen)
-        order.push_back({sortForm(c->record[ReadingField]), sortForm(c->record[NameField]), c});
+        order.push_back({c->readingSortForm, c->nameSortForm, c});
     std::stable_sort(order.begin(), order.end(), [](const SortEntry &a, const SortEntry &b) {
-        const int byReading = compareOrdinal(a.reading, b.reading);
-        return byReading != 0 ? byReading < 0 : compareOrdinal(a.name, b.name) < 0;
+        const int byReading = a.reading.compare(b.reading);
+        return byReading != 0 ? byReading < 0 : a.name.compare(b.name) < 0;
     });
     batch.records.reserve(chosen.size());
     batch.photos.reserve(chosen.size());

@@ -41,6 +41,10 @@ struct UnstorableField {
 struct ImportCandidate {
     ContactRecord record;   // ready to store, but for the unstorable characters
     QString key;            // recordKey(record), made once with the record
+    // The sort forms of the reading and the name, which place the record in
+    // the list; made with the record too, on the thread that prepared it.
+    QString readingSortForm;
+    QString nameSortForm;
     QByteArray photo;       // an embedded photo, saved only when the contact is merged
     QString photoType;      // "jpeg", "png", … as the file declared it (may be empty)
     QString sourceFile;

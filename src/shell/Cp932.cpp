@@ -180,11 +180,36 @@ static quint32 codeOf(std::array<quint32, 65536> &table, QChar qc)
     return code;
 }
 
+// UTF-16 units 0x01 to 0x7F encode as themselves; four of them are tested
+// at once (mails, numbers and addresses are mostly such runs).
+static bool fourPlainUnits(const QChar *p)
+{
+    quint64 v;
+    std::memcpy(&v, p, 8);
+    constexpr quint64 ones = 0x0001000100010001ull;
+    constexpr quint64 highs = 0x8000800080008000ull;
+    const bool anyAbove = (v & 0xFF80FF80FF80FF80ull) != 0;
+    const bool anyZero = ((v - ones) & ~v & highs) != 0;
+    return !anyAbove && !anyZero;
+}
+
 qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)
 {
     std::array<quint32, 65536> &table = encodeTable();
     qsizetype n = 0;
-    for (const QChar qc : text) {
+    const QChar *p = text.data();
+    const QChar *const end = p + text.size();
+    while (p < end) {
+        if (end - p >= 4 && fourPlainUnits(p)) {
+            for (int k = 0; k < 4; ++k) {
+                const char c = char(p[k].unicode());
+                out[n + k] = (c == '\r' || c == '\n') && lineBreaks == LineBreaks::AsBlanks ? ' ' : c;
+            }
+            n += 4;
+            p += 4;
+            continue;
+        }
+        const QChar qc = *p++;
         const char16_t c = qc.unicode();
         if (c < 0x80 && c != 0) {
             const bool lineBreak = c == u'\r' || c == u'\n';
@@ -223,10 +248,19 @@ bool representable(QStringView text)
     // Asked of every value stored or imported: the same look-ups as
     // encodeInto, without building the bytes.
     std::array<quint32, 65536> &table = encodeTable();
-    return std::all_of(text.begin(), text.end(), [&](QChar qc) {
-        const char16_t c = qc.unicode();
-        return (c < 0x80 && c != 0) || codeOf(table, qc) != kNoCode;
-    });
+    const QChar *p = text.data();
+    const QChar *const end = p + text.size();
+    while (p < end) {
+        if (end - p >= 4 && fourPlainUnits(p)) {
+            p += 4;
+            continue;
+        }
+        const char16_t c = p->unicode();
+        if (!(c < 0x80 && c != 0) && codeOf(table, *p) == kNoCode)
+            return false;
+        ++p;
+    }
+    return true;
 }
 
 static bool hasJisTwin(char16_t c)
