@@ -16,6 +16,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -100,11 +101,24 @@ enum class Prepared : quint8 {
     NeedsGuess, // no reading: guessed, then finished
 };
 
-struct PreviewBuilder {
+// Prepares each contact as it is read, on the thread that read it (see
+// ContactSink), then does what needs the contacts in order.
+struct PreviewBuilder final : ContactSink {
     ImportPreview &preview;
     const QList<ContactRecord> &listed;
     QHash<QString, int> listedKeys;
     std::unique_ptr<ReadingGuesser> guesser; // made on the first contact without a reading
+
+    // The contacts of the file being read, prepared, by the part they came in.
+    struct Part {
+        QList<ImportCandidate> candidates;
+        std::vector<Prepared> prepared;
+        // The file's name, a copy for each part: the threads each count
+        // references to their own.
+        QString sourceFile;
+    };
+    std::array<Part, MaxReadParts> parts;
+    QString sourceFile;
 
     PreviewBuilder(ImportPreview &p, const QList<ContactRecord> &l) : preview(p), listed(l)
     {
@@ -113,49 +127,67 @@ struct PreviewBuilder {
             listedKeys.insert(recordKey(listed[i]), i);
     }
 
-    void add(QList<IncomingContact> &&contacts, const QMap<QString, int> &leftOut, const QString &sourceFile)
+    void startFile(const QString &file) { sourceFile = file; }
+
+    void startPart(int part, int count, qsizetype expected) override
+    {
+        if (count == 1)
+            for (Part &p : parts)
+                p = Part();
+        Part &p = parts[size_t(part)];
+        p = Part();
+        p.sourceFile = QString(sourceFile.constData(), sourceFile.size());
+        p.candidates.reserve(expected);
+        p.prepared.reserve(size_t(expected));
+    }
+
+    void take(int part, IncomingContact &&contact) override
+    {
+        Part &p = parts[size_t(part)];
+        p.prepared.push_back(prepare(std::move(contact), p.sourceFile, p.candidates.emplace_back()));
+    }
+
+    // The file read through: its prepared contacts join the preview in the
+    // file's order, the nameless ones counted instead, the guesses (which
+    // share one dictionary) made in order.
+    void finishFile(const QMap<QString, int> &leftOut)
     {
         for (auto it = leftOut.cbegin(); it != leftOut.cend(); ++it)
             preview.leftOut[it.key()] += it.value();
-        // Many contacts are prepared in two halves at once, the second one
-        // on a thread of its own; the guesses, which share one dictionary,
-        // and the counts follow in the files' order.
-        constexpr qsizetype kShared = 2000;
-        const qsizetype count = contacts.size();
-        const qsizetype half = count >= kShared ? count / 2 : count;
-        // Prepared where they stay, in the preview's list: the candidates
-        // take their memory once.
-        const qsizetype first = preview.candidates.size();
-        preview.candidates.resize(first + count);
-        ImportCandidate *const out = preview.candidates.data() + first;
-        std::vector<Prepared> prepared(static_cast<size_t>(count));
-        const auto prepareRange = [&](qsizetype from, qsizetype to) {
-            for (qsizetype i = from; i < to; ++i)
-                prepared[size_t(i)] = prepare(std::move(contacts[i]), sourceFile, out[i]);
-        };
-        AsideTask<void> second;
-        if (half < count)
-            second = AsideTask<void>([&] { prepareRange(half, count); });
-        prepareRange(0, half);
-        if (second.valid())
-            second.get();
-        // The nameless ones leave the list, which closes up behind them.
-        qsizetype kept = first;
-        for (qsizetype i = 0; i < count; ++i) {
-            ImportCandidate &c = out[i];
-            if (prepared[size_t(i)] == Prepared::Nameless) {
-                ++preview.leftOut[namelessKey()];
-                continue;
+        for (Part &p : parts) {
+            // The first part's list becomes the preview's where that is
+            // empty, rather than each candidate being moved.
+            const qsizetype first = preview.candidates.size();
+            if (first == 0)
+                preview.candidates = std::move(p.candidates);
+            else
+                preview.candidates.resize(first + p.candidates.size());
+            qsizetype kept = first;
+            for (qsizetype i = 0; i < qsizetype(p.prepared.size()); ++i) {
+                ImportCandidate &c = first == 0 ? preview.candidates[i] : p.candidates[i];
+                if (p.prepared[size_t(i)] == Prepared::Nameless) {
+                    ++preview.leftOut[namelessKey()];
+                    continue;
+                }
+                if (p.prepared[size_t(i)] == Prepared::NeedsGuess) {
+                    guessReading(c);
+                    finish(c);
+                }
+                if (first != 0 || kept != i)
+                    preview.candidates[kept] = std::move(c);
+                ++kept;
             }
-            if (prepared[size_t(i)] == Prepared::NeedsGuess) {
-                guessReading(c);
-                finish(c);
-            }
-            if (first + i != kept)
-                preview.candidates[kept] = std::move(c);
-            ++kept;
+            preview.candidates.resize(kept);
+            p = Part();
         }
-        preview.candidates.resize(kept);
+    }
+
+    // Contacts already read, prepared here and on a second thread.
+    void add(QList<IncomingContact> &&contacts, const QMap<QString, int> &leftOut, const QString &file)
+    {
+        startFile(file);
+        handOver(contacts, *this);
+        finishFile(leftOut);
     }
 
     Prepared prepare(IncomingContact &&read, const QString &sourceFile, ImportCandidate &c) const
@@ -251,7 +283,8 @@ ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRe
     PreviewBuilder builder(preview, listed);
     qsizetype read = 0;
     for (const QString &file : files) {
-        ReadOutcome outcome = readContactFile(file, MaxContacts - read);
+        builder.startFile(file);
+        ReadOutcome outcome = readContactFile(file, MaxContacts - read, &builder);
         if (!outcome.ok()) {
             preview.candidates.clear();
             preview.leftOut.clear();
@@ -263,8 +296,8 @@ ImportPreview buildImportPreview(const QStringList &files, const QList<ContactRe
                 : file + QStringLiteral(": ") + outcome.message;
             return preview;
         }
-        read += outcome.contacts.size();
-        builder.add(std::move(outcome.contacts), outcome.leftOut, file);
+        read += outcome.count;
+        builder.finishFile(outcome.leftOut);
     }
     return preview;
 }

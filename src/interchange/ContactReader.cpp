@@ -2,6 +2,7 @@
 
 #include "interchange/ReaderSupport.h"
 #include "shell/AppError.h"
+#include "shell/AsideTask.h"
 #include "shell/BasCommn.h"
 #include "shell/Cp932.h"
 #include "shell/RecordFile.h"
@@ -338,7 +339,8 @@ IncomingContact ContactAssembler::finish()
 
 } // namespace Detail
 
-static ReadOutcome readContactBytesAs(QByteArrayView bytes, qsizetype stopAfter, bool *recognised)
+static ReadOutcome readContactBytesAs(QByteArrayView bytes, qsizetype stopAfter, bool *recognised,
+                                      ContactSink *sink)
 {
     // Only the mark is looked at here: the readers decide the rest.
     qsizetype bom = 0;
@@ -360,7 +362,7 @@ static ReadOutcome readContactBytesAs(QByteArrayView bytes, qsizetype stopAfter,
         ++start;
     const QByteArrayView first = body.sliced(start, std::min<qsizetype>(body.size() - start, 11));
     if (first.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0)
-        return readVCard(bytes, stopAfter);
+        return readVCard(bytes, stopAfter, sink);
     ReadOutcome csv = readCsv(bytes, stopAfter);
     if (csv.format == SourceFormat::Unknown && csv.failure == ReadFailure::BadContent)
         *recognised = false;
@@ -370,7 +372,7 @@ static ReadOutcome readContactBytesAs(QByteArrayView bytes, qsizetype stopAfter,
 ReadOutcome readContactBytes(QByteArrayView bytes, qsizetype stopAfter)
 {
     bool recognised = false;
-    ReadOutcome outcome = readContactBytesAs(bytes, stopAfter, &recognised);
+    ReadOutcome outcome = readContactBytesAs(bytes, stopAfter, &recognised, nullptr);
     if (!recognised)
         return failed(ReadFailure::BadContent,
                       QStringLiteral("vCard でも CSV (Google・Outlook の形式) でもないファイルです"));
@@ -396,6 +398,7 @@ static ReadOutcome readRecordFile(const QString &path, qsizetype stopAfter)
                 contact.hasReading = !reading.first.isEmpty();
                 outcome.contacts.append(std::move(contact));
             }
+            outcome.count = outcome.contacts.size();
         }))
         return failed(ReadFailure::BadContent,
                       QStringLiteral("vCard でも CSV (Google・Outlook の形式) でも取込ファイルの形式でもないファイルです（")
@@ -405,7 +408,27 @@ static ReadOutcome readRecordFile(const QString &path, qsizetype stopAfter)
     return outcome;
 }
 
-ReadOutcome readContactFile(const QString &path, qsizetype stopAfter)
+// The second half of many contacts goes to the sink on a thread of its own.
+void handOver(QList<IncomingContact> &contacts, ContactSink &sink)
+{
+    constexpr qsizetype kShared = 2000;
+    const qsizetype count = contacts.size();
+    const qsizetype half = count >= kShared ? count / 2 : count;
+    const auto handRange = [&](int part, int parts, qsizetype from, qsizetype to) {
+        sink.startPart(part, parts, to - from);
+        for (qsizetype i = from; i < to; ++i)
+            sink.take(part, std::move(contacts[i]));
+    };
+    AsideTask<void> second;
+    if (half < count)
+        second = AsideTask<void>([&] { handRange(1, 2, half, count); });
+    handRange(0, half < count ? 2 : 1, 0, half);
+    if (second.valid())
+        second.get();
+    contacts.clear();
+}
+
+ReadOutcome readContactFile(const QString &path, qsizetype stopAfter, ContactSink *sink)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -449,10 +472,12 @@ ReadOutcome readContactFile(const QString &path, qsizetype stopAfter)
         return failed(ReadFailure::BadContent, QStringLiteral("ファイルが空です"));
 
     bool recognised = false;
-    ReadOutcome outcome = readContactBytesAs(bytes, stopAfter, &recognised);
-    if (recognised)
-        return outcome;
-    return readRecordFile(path, stopAfter);
+    ReadOutcome outcome = readContactBytesAs(bytes, stopAfter, &recognised, sink);
+    if (!recognised)
+        outcome = readRecordFile(path, stopAfter);
+    if (sink && outcome.ok() && !outcome.contacts.isEmpty())
+        handOver(outcome.contacts, *sink);
+    return outcome;
 }
 
 } // namespace Interchange

@@ -48,6 +48,7 @@ struct ReadOutcome {
     // What the list can't hold, counted by property name (vCard) or column
     // header (CSV): a third phone, BDAY, NICKNAME, a second address, …
     QMap<QString, int> leftOut;
+    qsizetype count = 0;      // the contacts read, in the list or handed to a sink
     ReadFailure failure = ReadFailure::None;
     int errorNumber = 0;      // for FileError: the number of the file layer's error table
     QString message;          // for every failure: what went wrong, in Japanese
@@ -72,14 +73,39 @@ constexpr qsizetype MaxTextLineBytes = 1024 * 1024;
 // The key under which photos left out for their size are counted.
 QString oversizedPhotoKey();
 
+// Takes the contacts of a file as they are read, instead of the outcome's
+// list: a long file is read in parts at once, and each contact is handed
+// over on the thread that read it as soon as it is read, for work that is
+// best done while its values are still in the processor's cache. Each part
+// is started on the thread that reads it; the contacts of a part come in
+// their order, and part 0 comes before part 1 in the file. When the parts
+// can't make the whole (one fails, or the limit is passed), the file is
+// read again as a single part 0, started with parts == 1: what the other
+// parts handed over is no longer wanted. Contacts of a reader that doesn't
+// read in parts are handed over when it is done, in two parts on two
+// threads when there are many.
+constexpr int MaxReadParts = 2;
+class ContactSink {
+public:
+    virtual ~ContactSink() = default;
+    // expected: the most contacts the part may hold, for reserving.
+    virtual void startPart(int part, int parts, qsizetype expected) = 0;
+    virtual void take(int part, IncomingContact &&contact) = 0;
+};
+
+// Hands contacts already read to sink as a reader that doesn't read in
+// parts does, and empties the list.
+void handOver(QList<IncomingContact> &contacts, ContactSink &sink);
+
 // Reads the file at path. Reading stops once more than stopAfter contacts
-// were read (failure TooMany, the contacts read so far kept).
-ReadOutcome readContactFile(const QString &path, qsizetype stopAfter = MaxContacts);
+// were read (failure TooMany, the contacts read so far kept). With a sink,
+// the contacts go to it and count tells how many there were.
+ReadOutcome readContactFile(const QString &path, qsizetype stopAfter = MaxContacts, ContactSink *sink = nullptr);
 
 // The same over bytes in memory, for vCard and CSV (the received-data format
 // is read from its file only).
 ReadOutcome readContactBytes(QByteArrayView bytes, qsizetype stopAfter = MaxContacts);
-ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter = MaxContacts);
+ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter = MaxContacts, ContactSink *sink = nullptr);
 ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter = MaxContacts);
 
 enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Cp932 };

@@ -511,13 +511,14 @@ ReadOutcome readCsv(QByteArrayView bytes, qsizetype stopAfter)
         }
 
         outcome.contacts.append(contact.finish());
-        if (outcome.contacts.size() > stopAfter)
+        if (++outcome.count > stopAfter)
             return tooMany(std::move(outcome));
     }
     if (result == CsvSplitter::Result::Error) {
         outcome.failure = ReadFailure::BadContent;
         outcome.message = splitter.error();
         outcome.contacts.clear();
+        outcome.count = 0;
         return outcome;
     }
     if (outcome.contacts.isEmpty()) {

@@ -370,16 +370,17 @@ QString joinedByBlanks(QStringList parts)
 
 class VCardParser {
 public:
-    VCardParser(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter)
-        : body_(body), markedUnicode_(markedUnicode), fromUtf16_(fromUtf16), stopAfter_(stopAfter)
+    // The contacts go to sink, as part part of parts, when there is one.
+    VCardParser(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter,
+                ContactSink *sink = nullptr, int part = 0, int parts = 1)
+        : body_(body), markedUnicode_(markedUnicode), fromUtf16_(fromUtf16), stopAfter_(stopAfter),
+          sink_(sink), part_(part), parts_(parts)
     {
         outcome_.format = SourceFormat::VCard;
-        // A card takes some hundred bytes at least; reserving spares the
-        // list's growth, whose large reallocations cost more than the cards.
-        outcome_.contacts.reserve(std::min<qsizetype>(stopAfter_ + 1, body_.size() / 256 + 1));
         card_.reserve(32);
     }
 
+    // Reads the cards; on the thread that is to prepare them, with a sink.
     ReadOutcome run();
     // The bytes of the photos kept so far, counted against MaxPhotoBytesTotal.
     qsizetype photoBytesKept() const { return photoBytes_; }
@@ -399,6 +400,9 @@ private:
     bool markedUnicode_;    // a byte order mark said UTF-8 or UTF-16
     bool fromUtf16_;
     qsizetype stopAfter_;
+    ContactSink *sink_;
+    int part_;
+    int parts_;
     ReadOutcome outcome_;
     qsizetype photoBytes_ = 0;
 
@@ -441,6 +445,13 @@ bool VCardParser::nextPhysicalLine(QByteArrayView &line)
 
 ReadOutcome VCardParser::run()
 {
+    // A card takes some hundred bytes at least; reserving spares the list's
+    // growth, whose large reallocations cost more than the cards.
+    const qsizetype expected = std::min<qsizetype>(stopAfter_ + 1, body_.size() / 256 + 1);
+    if (sink_)
+        sink_->startPart(part_, parts_, expected);
+    else
+        outcome_.contacts.reserve(expected);
     // A line that isn't folded is viewed where it lies; only an unfolded
     // one is copied together.
     QByteArrayView logical;
@@ -531,7 +542,7 @@ ReadOutcome VCardParser::run()
         return failed(ReadFailure::BadContent,
                       QString::number(cardStart_)
                           + QStringLiteral(" 行目の「BEGIN:VCARD」に対応する「END:VCARD」がありません"));
-    if (outcome_.contacts.isEmpty())
+    if (outcome_.count == 0)
         return failed(ReadFailure::BadContent, QStringLiteral("vCard に連絡先がありません"));
     return std::move(outcome_);
 }
@@ -911,8 +922,11 @@ bool VCardParser::finishCard()
     contact.offerReading(ReadingSource::Phonetic, std::move(phoneticFamily), std::move(phoneticGiven));
     card_.clear();
     cardLines_.clear();
-    outcome_.contacts.append(contact.finish());
-    if (outcome_.contacts.size() > stopAfter_)
+    if (sink_)
+        sink_->take(part_, contact.finish());
+    else
+        outcome_.contacts.append(contact.finish());
+    if (++outcome_.count > stopAfter_)
         outcome_ = tooMany(std::move(outcome_));
     return true;
 }
@@ -952,15 +966,16 @@ ReadOutcome binaryFile()
 // thread that reads them: the check is shared out as the reading is,
 // rather than a pass over the whole file on one thread first.
 ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter,
-                      bool checkBinary)
+                      bool checkBinary, ContactSink *sink)
 {
     const auto read = [&](VCardParser &parser, QByteArrayView part) {
         return checkBinary && looksBinary(part) ? binaryFile() : parser.run();
     };
     const qsizetype cut = body.size() >= kHalvesFrom ? cardBoundaryNearMiddle(body) : 0;
+    static_assert(MaxReadParts >= 2);
     if (cut > 0) {
-        VCardParser firstHalf(body.first(cut), markedUnicode, fromUtf16, stopAfter);
-        VCardParser secondHalf(body.sliced(cut), markedUnicode, fromUtf16, stopAfter);
+        VCardParser firstHalf(body.first(cut), markedUnicode, fromUtf16, stopAfter, sink, 0, 2);
+        VCardParser secondHalf(body.sliced(cut), markedUnicode, fromUtf16, stopAfter, sink, 1, 2);
         AsideTask<ReadOutcome> second([&] { return read(secondHalf, body.sliced(cut)); });
         ReadOutcome first = read(firstHalf, body.first(cut));
         ReadOutcome rest = second.get();
@@ -971,8 +986,8 @@ ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, q
         // failure its line number in the file; a binary file is one.
         const bool photosWithinTotal = firstHalf.photoBytesKept() + secondHalf.photoBytesKept()
             <= MaxPhotoBytesTotal - MaxPhotoBytes;
-        if (first.ok() && rest.ok() && photosWithinTotal
-            && first.contacts.size() + rest.contacts.size() <= stopAfter) {
+        if (first.ok() && rest.ok() && photosWithinTotal && first.count + rest.count <= stopAfter) {
+            first.count += rest.count;
             first.contacts.reserve(first.contacts.size() + rest.contacts.size());
             for (IncomingContact &c : rest.contacts)
                 first.contacts.append(std::move(c));
@@ -981,13 +996,13 @@ ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, q
             return first;
         }
     }
-    VCardParser whole(body, markedUnicode, fromUtf16, stopAfter);
+    VCardParser whole(body, markedUnicode, fromUtf16, stopAfter, sink);
     return read(whole, body);
 }
 
 } // namespace
 
-ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
+ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter, ContactSink *sink)
 {
     qsizetype bom = 0;
     const std::optional<TextEncoding> marked = markedEncoding(bytes, &bom);
@@ -1000,7 +1015,7 @@ ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter)
             return failed(ReadFailure::BadContent, QStringLiteral("UTF-16 として読めないバイトがあります"));
         body = utf8;
     }
-    return readCards(body, marked.has_value(), fromUtf16, stopAfter, !fromUtf16);
+    return readCards(body, marked.has_value(), fromUtf16, stopAfter, !fromUtf16, sink);
 }
 
 } // namespace Interchange

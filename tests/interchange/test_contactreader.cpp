@@ -5,6 +5,7 @@
 #include "interchange/ReaderSupport.h"
 #include "shell/Cp932.h"
 
+#include <array>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -64,6 +65,26 @@ static QByteArray crlf(QByteArray text)
 {
     return text.replace("\n", "\r\n");
 }
+
+// Keeps what a sink is handed, by part, as the import keeps it.
+struct RecordingSink final : ContactSink {
+    std::array<QStringList, MaxReadParts> parts;
+    bool inHalves = false;
+    int restarts = 0; // halves read again as one
+
+    void startPart(int part, int count, qsizetype) override
+    {
+        if (count == 1) {
+            restarts += inHalves ? 1 : 0;
+            for (QStringList &p : parts)
+                p.clear();
+        }
+        inHalves = count > 1;
+        parts[size_t(part)].clear();
+    }
+    void take(int part, IncomingContact &&contact) override { parts[size_t(part)] << describe(contact); }
+    QStringList all() const { return parts[0] + parts[1]; }
+};
 
 class TestContactReader : public QObject {
     Q_OBJECT
@@ -340,12 +361,25 @@ private slots:
         QFETCH(QString, failure);
 
         const ReadOutcome outcome = readContactBytes(cards.join(), stopAfter);
+        // Through a sink, each half's contacts are handed over on the thread
+        // that read them; halves that can't make the whole are read again.
+        RecordingSink sink;
+        const ReadOutcome sunk = readVCard(cards.join(), stopAfter, &sink);
+        QCOMPARE(sunk.message, outcome.message);
+        QVERIFY(sunk.contacts.isEmpty());
         if (!failure.isEmpty()) {
             QVERIFY2(outcome.message.contains(failure), qPrintable(outcome.message));
-            if (outcome.failure == ReadFailure::TooMany)
+            QCOMPARE(sink.restarts, 1);
+            if (outcome.failure == ReadFailure::TooMany) {
                 QCOMPARE(outcome.contacts.size(), qsizetype(stopAfter + 1));
+                QStringList kept;
+                for (const IncomingContact &c : outcome.contacts)
+                    kept << describe(c);
+                QCOMPARE(sink.all(), kept);
+            }
             return;
         }
+        QCOMPARE(sunk.count, outcome.contacts.size());
         QVERIFY2(outcome.ok(), qPrintable(outcome.message));
         QStringList expected, read;
         QMap<QString, int> expectedLeftOut;
@@ -358,6 +392,7 @@ private slots:
         for (const IncomingContact &c : outcome.contacts)
             read << describe(c);
         QCOMPARE(read, expected);
+        QCOMPARE(sink.all(), expected);
         QCOMPARE(describe(outcome.leftOut), describe(expectedLeftOut));
     }
 
