@@ -354,11 +354,34 @@ int runImportCommand(const QStringList &args, CommandEnd end)
         HeapGrowth::growInLargeSteps();
 
     // One writer of the data folder at a time: the window holds this lock
-    // while it runs.
-    QLockFile lock(PsLockPass());
-    InstanceLock held = InstanceLock::Taken;
-    if (const int error = trapError([&] { held = lockDataFolder(lock); })) {
+    // while it runs. It is taken on a thread of its own while the files are
+    // read: taking it writes its file and waits for the disk, and reading
+    // needs no lock (the list is only ever replaced whole, by a rename, and
+    // the change reads it again under the lock). Its outcome is told first,
+    // as when it was taken first.
+    if (const int error = trapError([] { ensureFolder(dataFolder()); })) {
         say(QStringLiteral("データフォルダーを使えません（%1）: %2").arg(describe(error), dataFolder()));
+        return ExitCode::FileError;
+    }
+    QLockFile lock(PsLockPass());
+    AsideTask<std::pair<int, InstanceLock>> locking([&lock] {
+        InstanceLock held = InstanceLock::Taken;
+        const int error = trapError([&] { held = lockMadeDataFolder(lock); });
+        return std::pair(error, held);
+    });
+    using namespace Interchange;
+    QList<ContactRecord> listed;
+    ImportPreview preview;
+    int listError = trapError([&] {
+        if (fileExists(PsLoadPass()))
+            listed = readRecords(PsLoadPass(), FieldCount, MaxContacts);
+    });
+    if (listError == 0)
+        preview = buildImportPreview(files, listed);
+
+    const auto [lockError, held] = locking.get();
+    if (lockError != 0) {
+        say(QStringLiteral("データフォルダーを使えません（%1）: %2").arg(describe(lockError), dataFolder()));
         return ExitCode::FileError;
     }
     if (held == InstanceLock::HeldByOther) {
@@ -366,20 +389,17 @@ int runImportCommand(const QStringList &args, CommandEnd end)
                            "取り込めません。画面を閉じてからもう一度実行して下さい。"));
         return ExitCode::Refused;
     }
-
-    QList<ContactRecord> listed;
-    if (const int error = trapError([&] {
-            // An empty list is made as the window's first start makes it.
+    // An empty list is made as the window's first start makes it, under the lock.
+    if (listError == 0)
+        listError = trapError([&] {
             if (!fileExists(PsLoadPass()))
                 createEmptyFile(PsLoadPass());
-            listed = readRecords(PsLoadPass(), FieldCount, MaxContacts);
-        })) {
-        say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(error), PsLoadPass()));
+        });
+    if (listError != 0) {
+        say(QStringLiteral("連絡先一覧を読めません（%1）: %2").arg(describe(listError), PsLoadPass()));
         return ExitCode::FileError;
     }
 
-    using namespace Interchange;
-    ImportPreview preview = buildImportPreview(files, listed);
     if (!preview.ok()) {
         say(preview.message);
         return preview.failure == ReadFailure::TooMany ? ExitCode::Refused : ExitCode::FileError;

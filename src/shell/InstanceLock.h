@@ -14,3 +14,8 @@ enum class InstanceLock { Taken, HeldByOther };
 // as long as lock lives. Throws AppError when the folder can't be made or the
 // lock fails for another reason than another holder.
 InstanceLock lockDataFolder(QLockFile &lock);
+
+// The same in a data folder that is there already. It makes no call of the
+// file layer (FileOps), whose calls then keep their order: the import
+// command takes the lock on a thread of its own while it reads.
+InstanceLock lockMadeDataFolder(QLockFile &lock);
