@@ -237,8 +237,15 @@ struct PreviewBuilder final : ContactSink {
                 c.record[i] = cutTo(c.record[i], max);
                 c.cutFields.append(i);
             }
-            if (const QString chars = unstorableCharacters(c.record[i]); !chars.isEmpty())
-                c.unstorable.append({i, chars});
+        }
+        // Encoding the record tells whether every character has a code; the
+        // unstorable ones are looked for only where one hasn't.
+        if (std::optional<QByteArray> bytes = encodeRecord(c.record)) {
+            c.recordBytes = std::move(*bytes);
+        } else {
+            for (int i = 0; i < FieldCount; ++i)
+                if (const QString chars = unstorableCharacters(c.record[i]); !chars.isEmpty())
+                    c.unstorable.append({i, chars});
         }
         c.key = recordKey(c.record);
         c.readingSortForm = sortForm(c.record[ReadingField]);
@@ -350,6 +357,7 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
     batch.records.reserve(chosen.size());
     batch.photos.reserve(chosen.size());
     batch.photoTypes.reserve(chosen.size());
+    batch.encoded.reserve(chosen.size());
     for (const SortEntry &entry : order) {
         const ImportCandidate *c = entry.candidate;
         ContactRecord record = c->record;
@@ -360,6 +368,8 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
         }
         batch.guessedReadings += c->readingGuessed ? 1 : 0;
         batch.cutValues += int(c->cutFields.size());
+        if (!c->recordBytes.isEmpty())
+            batch.encoded.add(record, c->recordBytes);
         batch.records.append(std::move(record));
         batch.photos.append(c->photo);
         batch.photoTypes.append(c->photoType);

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactRecord.h"
 #include "interchange/ContactReader.h"
+#include "shell/RecordFile.h"
 
 #include <QByteArray>
 #include <QList>
@@ -45,6 +46,9 @@ struct ImportCandidate {
     // the list; made with the record too, on the thread that prepared it.
     QString readingSortForm;
     QString nameSortForm;
+    // The record as the list file holds it (code page 932), made with the
+    // record too; empty when it has characters without a code.
+    QByteArray recordBytes;
     QByteArray photo;       // an embedded photo, saved only when the contact is merged
     QString photoType;      // "jpeg", "png", … as the file declared it (may be empty)
     QString sourceFile;
@@ -104,6 +108,9 @@ struct ImportBatch {
     int replacedCharacters = 0;  // contacts whose characters became 〓
     int guessedReadings = 0;     // records whose reading was guessed
     int cutValues = 0;           // values of the records cut to their field's maximum
+    // The records' bytes as the preview made them, for the list's write;
+    // known by the records above, which keep their data alive.
+    EncodedRecords encoded;
 };
 
 // ticked[i] tells whether candidate i is imported (missing entries count as

@@ -56,7 +56,9 @@ ImportResult runImport(const ImportBatch &batch, ImportSummary summary)
         result.outcome.reason = limitReason();
         return result;
     }
-    ChangeTransaction change(fileImportPlan(batch.records.size()));
+    ChangePlan plan = fileImportPlan(batch.records.size());
+    plan.encodedRecords = &batch.encoded;
+    ChangeTransaction change(std::move(plan));
     result.outcome = change.apply(fileImportChange(batch, photoFolder(), &result.summary));
     if (result.outcome.done())
         result.outcome = change.cleanUp(false);

@@ -116,7 +116,7 @@ ChangeOutcome ChangeTransaction::apply(const ChangeFunction &change)
             if (!p.restoredVersion.isEmpty())
                 backUpFile(p.restoredVersion, p.target);
             else
-                writeRecordsAtomically(p.target, records);
+                writeRecordsAtomically(p.target, records, p.encodedRecords);
         })) {
         // The kept version is still the live file: it goes with the change.
         trapError([&] { dropVersion(kept, p.target); });

@@ -45,6 +45,8 @@ using ChangeFunction =
     std::function<QList<QStringList>(const QList<QStringList> &current, const QList<QStringList> &received)>;
 
 // A writer's change, described once.
+class EncodedRecords;
+
 struct ChangePlan {
     // What to do when the target isn't there (checked only by a plan without
     // a backup, whose backup copy would fail on a missing file anyway).
@@ -69,6 +71,9 @@ struct ChangePlan {
     // (the change function's records are not written), and it leaves the
     // history once the target is replaced (src/shell/History.h).
     QString restoredVersion;
+    // Records among the change function's whose bytes were made ahead; not
+    // owned, kept alive by the caller until apply() returns.
+    const EncodedRecords *encodedRecords = nullptr;
 };
 
 // Thrown by a change function that won't run without the user's consent

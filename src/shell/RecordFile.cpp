@@ -232,43 +232,92 @@ QList<QStringList> readRecords(const QString &path, int linesPerRecord, qsizetyp
     return records;
 }
 
-static qsizetype roomFor(const QList<QStringList> &records, qsizetype from, qsizetype to)
+void EncodedRecords::add(const QStringList &record, const QByteArray &bytes)
+{
+    known_.insert(record.constData(), bytes);
+}
+
+QByteArrayView EncodedRecords::find(const QStringList &record) const
+{
+    const auto it = known_.constFind(record.constData());
+    return it == known_.cend() ? QByteArrayView() : QByteArrayView(*it);
+}
+
+static qsizetype roomFor(const QList<QStringList> &records, qsizetype from, qsizetype to,
+                         const EncodedRecords *known)
 {
     qsizetype room = 0;
-    for (qsizetype r = from; r < to; ++r)
+    for (qsizetype r = from; r < to; ++r) {
+        if (const QByteArrayView bytes = known ? known->find(records[r]) : QByteArrayView(); !bytes.isNull()) {
+            room += bytes.size();
+            continue;
+        }
         for (const QString &value : records[r])
             room += value.size() * 2 + 2;
+    }
     return room;
 }
 
+// Writes the bytes of one record at out; returns how many, or -1 when a
+// value has a character without a code.
+static qsizetype encodeRecordInto(const QStringList &record, char *out)
+{
+    qsizetype n = 0;
+    for (const QString &value : record) {
+        const qsizetype written = Cp932::encodeInto(value, out + n, Cp932::LineBreaks::AsBlanks);
+        if (written < 0)
+            return -1;
+        n += written;
+        out[n++] = '\r';
+        out[n++] = '\n';
+    }
+    return n;
+}
+
 // Writes the bytes of records [from, to) at out; returns how many.
-static qsizetype encodeRange(const QList<QStringList> &records, qsizetype from, qsizetype to, char *out)
+static qsizetype encodeRange(const QList<QStringList> &records, qsizetype from, qsizetype to, char *out,
+                             const EncodedRecords *known)
 {
     qsizetype n = 0;
     for (qsizetype r = from; r < to; ++r) {
-        for (const QString &value : records[r]) {
-            const qsizetype written = Cp932::encodeInto(value, out + n, Cp932::LineBreaks::AsBlanks);
-            if (written < 0)
-                throw AppError{ErrNo::Unencodable};
-            n += written;
-            out[n++] = '\r';
-            out[n++] = '\n';
+        if (const QByteArrayView bytes = known ? known->find(records[r]) : QByteArrayView(); !bytes.isNull()) {
+            std::memcpy(out + n, bytes.data(), size_t(bytes.size()));
+            n += bytes.size();
+            continue;
         }
+        const qsizetype written = encodeRecordInto(records[r], out + n);
+        if (written < 0)
+            throw AppError{ErrNo::Unencodable};
+        n += written;
     }
     return n;
 }
 
 // The bytes of records [from, to) on their own.
-static QByteArray encodedRange(const QList<QStringList> &records, qsizetype from, qsizetype to)
+static QByteArray encodedRange(const QList<QStringList> &records, qsizetype from, qsizetype to,
+                               const EncodedRecords *known)
 {
-    QByteArray bytes(roomFor(records, from, to), Qt::Uninitialized);
-    bytes.truncate(encodeRange(records, from, to, bytes.data()));
+    QByteArray bytes(roomFor(records, from, to, known), Qt::Uninitialized);
+    bytes.truncate(encodeRange(records, from, to, bytes.data(), known));
     return bytes;
 }
 
 QByteArray encodeRecords(const QList<QStringList> &records)
 {
-    return encodedRange(records, 0, records.size());
+    return encodedRange(records, 0, records.size(), nullptr);
+}
+
+std::optional<QByteArray> encodeRecord(const QStringList &record)
+{
+    qsizetype room = 0;
+    for (const QString &value : record)
+        room += value.size() * 2 + 2;
+    QByteArray bytes(room, Qt::Uninitialized);
+    const qsizetype n = encodeRecordInto(record, bytes.data());
+    if (n < 0)
+        return std::nullopt;
+    bytes.truncate(n);
+    return bytes;
 }
 
 static void writeAll(int fd, QByteArrayView bytes)
@@ -384,7 +433,7 @@ void writeFileAtomically(const QString &path, QByteArrayView bytes)
     putBytesInPlace(path, bytes, true);
 }
 
-void writeRecordsAtomically(const QString &path, const QList<QStringList> &records)
+void writeRecordsAtomically(const QString &path, const QList<QStringList> &records, const EncodedRecords *known)
 {
     // The bytes go to the file a piece at a time through one reused buffer
     // instead of being built whole first: fresh memory costs a page fault a
@@ -399,12 +448,12 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
     putFileInPlace(path, [&](int fd) {
         AsideTask<QByteArray> second;
         if (firstPart < records.size())
-            second = AsideTask<QByteArray>([&] { return encodedRange(records, firstPart, records.size()); });
+            second = AsideTask<QByteArray>([&] { return encodedRange(records, firstPart, records.size(), known); });
         QByteArray piece;
         for (qsizetype from = 0; from < firstPart; from += kPieceRecords) {
             const qsizetype to = std::min(firstPart, from + kPieceRecords);
-            piece.resize(roomFor(records, from, to));
-            writeAll(fd, QByteArrayView(piece.constData(), encodeRange(records, from, to, piece.data())));
+            piece.resize(roomFor(records, from, to, known));
+            writeAll(fd, QByteArrayView(piece.constData(), encodeRange(records, from, to, piece.data(), known)));
         }
         if (second.valid())
             writeAll(fd, second.get());

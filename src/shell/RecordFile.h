@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -54,6 +56,27 @@ QList<QStringList> readRecords(const QString &path, int linesPerRecord,
 // the record keeps its line count.
 QByteArray encodeRecords(const QList<QStringList> &records);
 
+// The bytes of one record as encodeRecords writes them; nothing when a value
+// holds a character that code page 932 has no code for.
+std::optional<QByteArray> encodeRecord(const QStringList &record);
+
+// Records whose bytes were made ahead (the import makes them on the threads
+// that prepare its contacts), for writeRecordsAtomically to copy rather
+// than encode. A record is known by its values' shared data, which the
+// caller keeps alive alongside (the import's batch holds the records): a
+// copy changed since then was detached from it, isn't found, and is encoded
+// as it stands.
+class EncodedRecords {
+public:
+    void reserve(qsizetype count) { known_.reserve(count); }
+    void add(const QStringList &record, const QByteArray &bytes);
+    // The bytes of record, or a null view.
+    QByteArrayView find(const QStringList &record) const;
+
+private:
+    QHash<const QString *, QByteArray> known_;
+};
+
 // Replaces the file at path by bytes: a temporary file in the same folder,
 // flushed to disk and renamed over the old one, then the folder synced. A
 // path that is a symbolic link stays one: its final target is replaced so,
@@ -61,7 +84,9 @@ QByteArray encodeRecords(const QList<QStringList> &records);
 // temporary file is removed.
 void writeFileAtomically(const QString &path, QByteArrayView bytes);
 
-void writeRecordsAtomically(const QString &path, const QList<QStringList> &records);
+// The same for records, those in known copied as they were encoded.
+void writeRecordsAtomically(const QString &path, const QList<QStringList> &records,
+                            const EncodedRecords *known = nullptr);
 
 QByteArray readWholeFile(const QString &path);
 

@@ -280,6 +280,35 @@ private slots:
         }
     }
 
+    // Records encoded ahead are copied as they were encoded, in both halves
+    // of a long list; a copy changed since then is written as it stands.
+    void encodedAheadRecordsAreCopiedUnlessChanged_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("short list") << 3;
+        QTest::newRow("long list, in two halves") << 5000;
+    }
+    void encodedAheadRecordsAreCopiedUnlessChanged()
+    {
+        QFETCH(int, count);
+        QList<QStringList> records;
+        EncodedRecords known;
+        for (int i = 0; i < count; ++i) {
+            records.append({QStringLiteral("山田 %1").arg(i), QStringLiteral("ﾔﾏﾀﾞ\n")});
+            QCOMPARE(encodeRecord(records.last()), std::optional(encodeRecords({records.last()})));
+            known.add(records.last(), "ahead " + QByteArray::number(i) + "\r\n");
+        }
+        QList<QStringList> written = records;
+        written[1][0] = QStringLiteral("changed");
+        QByteArray expected;
+        for (int i = 0; i < count; ++i)
+            expected += i == 1 ? encodeRecords({written[1]}) : "ahead " + QByteArray::number(i) + "\r\n";
+        ScratchData data;
+        writeRecordsAtomically(data.path(QStringLiteral("f")), written, &known);
+        QCOMPARE(data.read(QStringLiteral("f")), expected);
+        QCOMPARE(encodeRecord({QString::fromUcs4(U"😀")}), std::nullopt);
+    }
+
     void unencodableValueWritesNothing()
     {
         ScratchData data;
