@@ -99,11 +99,22 @@ private slots:
         QVERIFY(!data.exists(u"loadback.txt"_qs));
     }
 
+    // The lock is taken while the files are read, but its refusal is told
+    // first, whatever the files hold.
+    void refusesWhileTheWindowRuns_data()
+    {
+        QTest::addColumn<QByteArray>("cards");
+        QTest::newRow("a card") << card(u"FN:一\r\nSORT-STRING:いち\r\n"_qs);
+        QTest::newRow("a broken file") << QByteArray("BEGIN:VCARD\r\nFN:一\r\n");
+        QTest::newRow("no file") << QByteArray();
+    }
     void refusesWhileTheWindowRuns()
     {
+        QFETCH(QByteArray, cards);
         ScratchData data;
         data.write(u"load.txt"_qs, recordBytes(listOf(1)));
-        data.write(u"in.vcf"_qs, card(u"FN:一\r\nSORT-STRING:いち\r\n"_qs));
+        if (!cards.isEmpty())
+            data.write(u"in.vcf"_qs, cards);
         QLockFile lock(PsLockPass());
         QCOMPARE(lockDataFolder(lock), InstanceLock::Taken);
         const Run run = runTessaline({u"import"_qs, data.path(u"in.vcf"_qs)});

@@ -228,6 +228,42 @@ private slots:
         }
     }
 
+    // Runs of ASCII are encoded and checked four UTF-16 units at a time: a
+    // NUL, a line break or a character past ASCII at any place of a run
+    // gives what encoding the characters one by one gives.
+    void asciiRunsAreTakenAsOneByOne_data()
+    {
+        QTest::addColumn<QString>("text");
+        const QString plain = QStringLiteral("abcdefghij");
+        for (int at = 0; at < 8; ++at) {
+            for (const char16_t odd : {u'\0', u'\r', u'\n', char16_t(0x7F), char16_t(0x80), u'ア', char16_t(0xD83D)}) {
+                QString text = plain;
+                text[at] = QChar(odd);
+                QTest::addRow("U+%04X at %d", unsigned(odd), at) << text;
+            }
+        }
+    }
+    void asciiRunsAreTakenAsOneByOne()
+    {
+        QFETCH(QString, text);
+        for (const Cp932::LineBreaks breaks : {Cp932::LineBreaks::Kept, Cp932::LineBreaks::AsBlanks}) {
+            std::optional<QByteArray> expected = QByteArray();
+            for (const QChar c : text) {
+                QByteArray one(2, '\0');
+                const qsizetype n = Cp932::encodeInto(QStringView(&c, 1), one.data(), breaks);
+                if (n < 0 || !expected) {
+                    expected.reset();
+                    continue;
+                }
+                *expected += one.left(n);
+            }
+            QByteArray bytes(text.size() * 2, '\0');
+            const qsizetype n = Cp932::encodeInto(text, bytes.data(), breaks);
+            QCOMPARE(n < 0 ? std::nullopt : std::optional(bytes.left(n)), expected);
+            QCOMPARE(Cp932::representable(text), expected.has_value());
+        }
+    }
+
     void unrepresentableTextIsRefusedNotSubstituted()
     {
         QVERIFY(!Cp932::encode(QString::fromUcs4(U"笑😀")).has_value());
