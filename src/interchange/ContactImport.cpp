@@ -248,6 +248,7 @@ struct PreviewBuilder final : ContactSink {
                     c.unstorable.append({i, chars});
         }
         c.key = recordKey(c.record);
+        c.keyHash = qHash(c.key);
         c.readingSortForm = sortForm(c.record[ReadingField]);
         c.nameSortForm = sortForm(c.record[NameField]);
         const auto listedAt = listedKeys.constFind(c.key);
@@ -315,7 +316,9 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
     ImportBatch batch;
     QList<const ImportCandidate *> chosen;
     chosen.reserve(preview.candidates.size());
-    QHash<QString, qsizetype> byKey;
+    // Keyed by the hash made with each candidate's key on the thread that
+    // prepared it; the keys themselves are compared only where hashes meet.
+    QMultiHash<size_t, qsizetype> byKey;
     byKey.reserve(preview.candidates.size());
     for (qsizetype i = 0; i < preview.candidates.size(); ++i) {
         const ImportCandidate &c = preview.candidates[i];
@@ -328,29 +331,40 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
             continue;
         }
         // The last contact of a key wins, at the place of the first.
-        const QString &key = c.key;
-        const auto at = byKey.constFind(key);
-        if (at != byKey.cend()) {
-            chosen[at.value()] = &c;
+        const auto [from, to] = byKey.equal_range(c.keyHash);
+        const auto at = std::find_if(from, to, [&](qsizetype k) { return chosen[k]->key == c.key; });
+        if (at != to) {
+            chosen[*at] = &c;
             ++batch.duplicatesInFiles;
             continue;
         }
-        byKey.insert(key, chosen.size());
+        byKey.insert(c.keyHash, chosen.size());
         chosen.append(&c);
     }
     // The list's order: the sort form of the reading, then of the name, made
     // with each candidate rather than read afresh in each comparison; the
     // sort compares views of them held side by side.
+    // The first four units of the reading, packed so that they compare as
+    // the text does, settle most comparisons without reading the texts.
     struct SortEntry {
+        quint64 head;
         QStringView reading;
         QStringView name;
         const ImportCandidate *candidate;
     };
+    const auto headOf = [](QStringView text) {
+        quint64 head = 0;
+        for (qsizetype i = 0; i < 4; ++i)
+            head = head << 16 | (i < text.size() ? text[i].unicode() : 0);
+        return head;
+    };
     std::vector<SortEntry> order;
     order.reserve(size_t(chosen.size()));
     for (const ImportCandidate *c : chosen)
-        order.push_back({c->readingSortForm, c->nameSortForm, c});
+        order.push_back({headOf(c->readingSortForm), c->readingSortForm, c->nameSortForm, c});
     std::stable_sort(order.begin(), order.end(), [](const SortEntry &a, const SortEntry &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
         const int byReading = a.reading.compare(b.reading);
         return byReading != 0 ? byReading < 0 : a.name.compare(b.name) < 0;
     });

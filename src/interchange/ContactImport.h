@@ -42,6 +42,7 @@ struct UnstorableField {
 struct ImportCandidate {
     ContactRecord record;   // ready to store, but for the unstorable characters
     QString key;            // recordKey(record), made once with the record
+    size_t keyHash = 0;     // qHash(key), made with it
     // The sort forms of the reading and the name, which place the record in
     // the list; made with the record too, on the thread that prepared it.
     QString readingSortForm;
