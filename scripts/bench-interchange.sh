@@ -36,7 +36,9 @@ query=青木
 cards="$work/cards.vcf"
 "$tessaline" export --format vcard3 --output "$cards"
 emptydata="$work/empty/Tessaline/Data"
-emptyfolder="rm -rf $emptydata && mkdir -p $emptydata && : > $emptydata/load.txt"
+# The empty list is owner-only, as the program makes every list (a list
+# others may read is copied into the undo history rather than linked).
+emptyfolder="rm -rf $emptydata && mkdir -p $emptydata && umask 077 && : > $emptydata/load.txt"
 # abook writes no file that is already there.
 converted="$work/converted.abook"
 
