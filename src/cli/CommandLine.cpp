@@ -359,10 +359,12 @@ int runImportCommand(const QStringList &args, CommandEnd end)
     // needs no lock (the list is only ever replaced whole, by a rename, and
     // the change reads it again under the lock). Its outcome is told first,
     // as when it was taken first.
-    if (const int error = trapError([] { ensureFolder(dataFolder()); })) {
+    const auto folderUnusable = [](int error) {
         say(QStringLiteral("データフォルダーを使えません（%1）: %2").arg(describe(error), dataFolder()));
         return ExitCode::FileError;
-    }
+    };
+    if (const int error = trapError([] { ensureFolder(dataFolder()); }))
+        return folderUnusable(error);
     QLockFile lock(PsLockPass());
     AsideTask<std::pair<int, InstanceLock>> locking([&lock] {
         InstanceLock held = InstanceLock::Taken;
@@ -380,10 +382,8 @@ int runImportCommand(const QStringList &args, CommandEnd end)
         preview = buildImportPreview(files, listed);
 
     const auto [lockError, held] = locking.get();
-    if (lockError != 0) {
-        say(QStringLiteral("データフォルダーを使えません（%1）: %2").arg(describe(lockError), dataFolder()));
-        return ExitCode::FileError;
-    }
+    if (lockError != 0)
+        return folderUnusable(lockError);
     if (held == InstanceLock::HeldByOther) {
         say(QStringLiteral("連絡先一覧の画面（または別の tessaline import）がデータフォルダーを使っているため"
                            "取り込めません。画面を閉じてからもう一度実行して下さい。"));

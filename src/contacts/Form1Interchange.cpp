@@ -159,7 +159,7 @@ void Form1::importContactFiles(const QStringList &files)
         return;
     }
 
-    ChangeTransaction change(fileImportPlan(batch.records.size()));
+    ChangeTransaction change(fileImportPlan(batch));
     const ChangeOutcome outcome = change.apply(fileImportChange(batch, photoFolder(), &summary));
     if (outcome.failed()) {
         reportRoutineError(kImportRoutine, outcome.error, [this] { Pf_CtlLock(); });

@@ -342,10 +342,9 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
         chosen.append(&c);
     }
     // The list's order: the sort form of the reading, then of the name, made
-    // with each candidate rather than read afresh in each comparison; the
-    // sort compares views of them held side by side.
-    // The first four units of the reading, packed so that they compare as
-    // the text does, settle most comparisons without reading the texts.
+    // with each candidate rather than read afresh in each comparison. The
+    // first four units of the reading, packed so that they compare as the
+    // text does, settle most comparisons without reading the texts.
     struct SortEntry {
         quint64 head;
         QStringView reading;

@@ -16,7 +16,7 @@ const QString &limitReason()
 }
 } // namespace
 
-ChangePlan fileImportPlan(qsizetype batchSize)
+ChangePlan fileImportPlan(const ImportBatch &batch)
 {
     ChangePlan plan;
     plan.name = QStringLiteral("vCard・CSV 取込");
@@ -27,8 +27,10 @@ ChangePlan fileImportPlan(qsizetype batchSize)
     // No received file: the transaction counts the listed records alone, so
     // the limit is what the batch leaves of MaxContacts (as データ取込, the
     // list and the incoming records are counted whole, replaced or not).
-    plan.recordLimit = int(std::max<qsizetype>(0, MaxContacts - batchSize));
+    plan.recordLimit = int(std::max<qsizetype>(0, MaxContacts - batch.records.size()));
     plan.limitReason = limitReason();
+    // The records' bytes made by the preview are copied, not encoded again.
+    plan.encodedRecords = &batch.encoded;
     return plan;
 }
 
@@ -56,9 +58,7 @@ ImportResult runImport(const ImportBatch &batch, ImportSummary summary)
         result.outcome.reason = limitReason();
         return result;
     }
-    ChangePlan plan = fileImportPlan(batch.records.size());
-    plan.encodedRecords = &batch.encoded;
-    ChangeTransaction change(std::move(plan));
+    ChangeTransaction change(fileImportPlan(batch));
     result.outcome = change.apply(fileImportChange(batch, photoFolder(), &result.summary));
     if (result.outcome.done())
         result.outcome = change.cleanUp(false);

@@ -13,8 +13,9 @@ namespace Interchange {
 // MaxContacts) and the function that merges the batch into the current
 // records and saves the photos into photoFolder (mode 0700; each file 0600,
 // written atomically under a name of its own, put into 顔写真). The function
-// adds the added and replaced counts to summary, which must outlive it.
-ChangePlan fileImportPlan(qsizetype batchSize);
+// adds the added and replaced counts to summary, which must outlive it. The
+// plan points at the batch's encoded records: the batch outlives the change.
+ChangePlan fileImportPlan(const ImportBatch &batch);
 ChangeFunction fileImportChange(ImportBatch batch, const QString &photoFolder, ImportSummary *summary);
 
 struct ImportResult {

@@ -350,7 +350,7 @@ QList<Writer> writers()
              addToPreview(preview, readContactBytes(cards), QStringLiteral("cards.vcf"), {});
              const ImportBatch batch = chooseImport(preview, {}, UnstorableChoice::LeaveOut);
              ImportSummary summary;
-             runChange(fileImportPlan(batch.records.size()), fileImportChange(batch, photoFolder(), &summary), false);
+             runChange(fileImportPlan(batch), fileImportChange(batch, photoFolder(), &summary), false);
          }},
         {QStringLiteral("update transaction"), kTransactionSizes, kList, FieldCount, kListBackup, {}, kChangeSteps,
          [listFile](int n) { return Files{{kList, listFile(n)}}; }, {},
