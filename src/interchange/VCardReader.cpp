@@ -22,7 +22,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace Interchange {
 
@@ -111,6 +116,19 @@ struct Property {
     bool encodedAs(QByteArrayView e) const { return is(encoding, e); }
     QByteArrayView sortAsValue() const { return sortAsJoined.isEmpty() ? sortAs : QByteArrayView(sortAsJoined); }
     QString key() const { return QString::fromLatin1(name).toUpper(); }
+
+    // Made ready for the next line of a card where it lies, rather than
+    // built anew: a property is some 250 bytes, and constructing one
+    // zeroed them all for each line.
+    void reset()
+    {
+        group = name = encoding = charset = mediaType = sortAs = value = QByteArrayView();
+        types.clear();
+        if (!sortAsJoined.isEmpty())
+            sortAsJoined.clear();
+        hasSortAs = oversized = false;
+        line = 0;
+    }
 };
 
 bool isBinaryProperty(QByteArrayView name)
@@ -125,12 +143,19 @@ QByteArrayView headOfLine(QByteArrayView line)
     return colon ? line.first(static_cast<const char *>(colon) - line.data()) : line;
 }
 
-// The property name at the start of a line, without its group.
-QByteArrayView propertyName(QByteArrayView line)
+// Where the name at the start of a line ends: its first ";" (parameters
+// follow) or ":" (the value follows), else the line's end.
+qsizetype nameEnd(QByteArrayView line)
 {
     qsizetype end = 0;
     while (end < line.size() && line[end] != ';' && line[end] != ':')
         ++end;
+    return end;
+}
+
+// The property name that ends at end (nameEnd), without its group.
+QByteArrayView propertyName(QByteArrayView line, qsizetype end)
+{
     QByteArrayView name = line.first(end);
     if (const qsizetype dot = groupDot(name); dot >= 0)
         name = name.sliced(dot + 1);
@@ -368,6 +393,28 @@ QString joinedByBlanks(QStringList parts)
     return parts.size() == 1 ? std::move(parts.front()) : parts.join(u' ');
 }
 
+// The first CR or LF from p on (a lone CR ends a line too), else end. One
+// pass for both, sixteen bytes at a time: a card's lines are some forty
+// bytes, and searching for each byte on its own with memchr cost more in
+// the calls than in the search.
+const char *lineEnd(const char *p, const char *end)
+{
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+        if (found != 0)
+            return p + __builtin_ctz(unsigned(found));
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == '\r' || *p == '\n')
+            return p;
+    return end;
+}
+
 class VCardParser {
 public:
     // The contacts go to sink, as part part of parts, when there is one.
@@ -377,7 +424,7 @@ public:
           sink_(sink), part_(part), parts_(parts)
     {
         outcome_.format = SourceFormat::VCard;
-        card_.reserve(32);
+        slots_.reserve(32);
     }
 
     // Reads the cards; on the thread that is to prepare them, with a sink.
@@ -409,7 +456,11 @@ private:
     int depth_ = 0;
     int cardStart_ = 0;
     bool nestedCounted_ = false;
-    QList<Property> card_;
+    // The properties of the card being read: the first cardSize_ of slots_,
+    // whose places are used again by the next card.
+    QList<Property> slots_;
+    qsizetype cardSize_ = 0;
+    std::span<const Property> currentCard() const { return {slots_.cbegin(), size_t(cardSize_)}; }
     QList<QByteArray> cardLines_; // the card's unfolded lines that its properties view
     QString error_;
 };
@@ -425,13 +476,7 @@ bool VCardParser::nextPhysicalLine(QByteArrayView &line)
     if (pos_ >= body_.size())
         return false;
     const char *const begin = body_.data() + pos_;
-    const qsizetype rest = body_.size() - pos_;
-    qsizetype length = rest;
-    if (const void *lf = std::memchr(begin, '\n', size_t(rest)))
-        length = static_cast<const char *>(lf) - begin;
-    // A lone CR ends a line too.
-    if (const void *cr = std::memchr(begin, '\r', size_t(length)))
-        length = static_cast<const char *>(cr) - begin;
+    const qsizetype length = lineEnd(begin, body_.data() + body_.size()) - begin;
     line = QByteArrayView(begin, length);
     pos_ += length;
     if (pos_ < body_.size()) {
@@ -517,10 +562,11 @@ ReadOutcome VCardParser::run()
         if (isBlankLine(line))
             continue;
         logicalLine = lineNumber_;
-        binary = isBinaryProperty(propertyName(line));
-        const QByteArrayView head = headOfLine(line);
+        const qsizetype end = nameEnd(line);
+        binary = isBinaryProperty(propertyName(line, end));
         // Only parameters declare an encoding, and most lines have none.
-        const bool hasParameters = head.contains(';');
+        const bool hasParameters = end < line.size() && line[end] == ';';
+        const QByteArrayView head = hasParameters ? headOfLine(line) : QByteArrayView();
         quotedPrintable = hasParameters && declaresQuotedPrintable(head);
         base64 = hasParameters && declaresBase64(head);
         const qsizetype bound = binary ? MaxPhotoBytes / 3 * 4 + 4096 : MaxTextLineBytes;
@@ -552,20 +598,21 @@ bool VCardParser::handleLogicalLine(QByteArrayView line, QByteArray owned, int l
     // Parsed where a property of the card stays, at the end of the card's
     // list (a property is a few hundred bytes, not moved); taken off again
     // when it isn't one.
-    Property &p = card_.emplace_back();
-    if (!parseProperty(line, p)) {
-        card_.removeLast();
+    if (cardSize_ == slots_.size())
+        slots_.emplace_back();
+    Property &p = slots_[cardSize_];
+    p.reset();
+    if (!parseProperty(line, p))
         return true; // no property: a stray line between the cards
-    }
     p.line = lineNumber;
     p.oversized = oversized;
     const bool isBegin = is(p.name, "BEGIN") && is(p.value.trimmed(), "VCARD");
     const bool isEnd = is(p.name, "END") && is(p.value.trimmed(), "VCARD");
-    if (isBegin || isEnd || depth_ != 1)
-        card_.removeLast();
+    if (!isBegin && !isEnd && depth_ == 1)
+        ++cardSize_;
     if (isBegin) {
         if (depth_++ == 0) {
-            card_.clear();
+            cardSize_ = 0;
             cardLines_.clear();
             cardStart_ = lineNumber;
             nestedCounted_ = false;
@@ -712,30 +759,56 @@ PhoneKind phoneKind(const Property &p, const QString &label)
     return PhoneKind::Voice;
 }
 
-bool isIgnored(QByteArrayView name)
-{
-    // What describes the card rather than the contact.
-    static constexpr QByteArrayView ignored[] = {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID",
-                                                 "X-ABSHOWAS", "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"};
-    return std::any_of(std::begin(ignored), std::end(ignored), [&](QByteArrayView i) { return is(name, i); });
-}
-
 enum class Name {
-    Other, FN, N, Sound, SortString, PhoneticLast, PhoneticFirst, Tel, Email, Org, Title, Adr, Url, Note, Photo,
+    Other, Ignored, Own, FN, N, Sound, SortString, PhoneticLast, PhoneticFirst, Tel, Email, Org, Title, Adr, Url,
+    Note, Photo,
 };
 
-Name nameOf(QByteArrayView name)
+struct PropertyKind {
+    Name name = Name::Other;
+    int own = -1; // for Name::Own: the index in FieldMap::ownProperties
+};
+
+// What a property's name makes of it. Asked of every line of every card:
+// the names are looked up among those of the same length only, so that a
+// name is compared with a few others rather than with all thirty.
+PropertyKind kindOf(QByteArrayView name)
 {
-    static const std::pair<QByteArrayView, Name> names[] = {
-        {"FN", Name::FN}, {"N", Name::N}, {"SOUND", Name::Sound}, {"SORT-STRING", Name::SortString},
-        {"X-PHONETIC-LAST-NAME", Name::PhoneticLast}, {"X-PHONETIC-FIRST-NAME", Name::PhoneticFirst},
-        {"TEL", Name::Tel}, {"EMAIL", Name::Email}, {"ORG", Name::Org}, {"TITLE", Name::Title},
-        {"ADR", Name::Adr}, {"URL", Name::Url}, {"NOTE", Name::Note}, {"PHOTO", Name::Photo},
+    struct Entry {
+        QByteArrayView text;
+        PropertyKind kind;
     };
-    for (const auto &[text, n] : names)
-        if (is(name, text))
-            return n;
-    return Name::Other;
+    constexpr qsizetype longest = 24;
+    static const std::array<QVarLengthArray<Entry, 4>, longest + 1> bySize = [] {
+        std::array<QVarLengthArray<Entry, 4>, longest + 1> table;
+        const auto add = [&](QByteArrayView text, PropertyKind kind) {
+            Q_ASSERT(text.size() <= longest);
+            table[size_t(text.size())].append({text, kind});
+        };
+        // What describes the card rather than the contact.
+        for (QByteArrayView ignored : {"VERSION", "PRODID", "REV", "UID", "X-ABLABEL", "X-ABUID", "X-ABSHOWAS",
+                                       "X-IRMC-LUID", "CLIENTPIDMAP", "KIND"})
+            add(ignored, {Name::Ignored});
+        const std::pair<QByteArrayView, Name> names[] = {
+            {"FN", Name::FN}, {"N", Name::N}, {"SOUND", Name::Sound}, {"SORT-STRING", Name::SortString},
+            {"X-PHONETIC-LAST-NAME", Name::PhoneticLast}, {"X-PHONETIC-FIRST-NAME", Name::PhoneticFirst},
+            {"TEL", Name::Tel}, {"EMAIL", Name::Email}, {"ORG", Name::Org}, {"TITLE", Name::Title},
+            {"ADR", Name::Adr}, {"URL", Name::Url}, {"NOTE", Name::Note}, {"PHOTO", Name::Photo},
+        };
+        for (const auto &[text, n] : names)
+            add(text, {n});
+        for (std::size_t i = 0; i < FieldMap::ownProperties.size(); ++i) {
+            const QLatin1StringView own = FieldMap::ownProperties[i].vcardName;
+            add(QByteArrayView(own.data(), own.size()), {Name::Own, int(i)});
+        }
+        return table;
+    }();
+    if (name.size() > longest)
+        return {};
+    for (const Entry &e : bySize[size_t(name.size())])
+        if (equalNoCase(name, e.text))
+            return e.kind;
+    return {};
 }
 
 // The reading in SORT-AS: family and given, separated by "," or by ";".
@@ -752,9 +825,10 @@ std::pair<QString, QString> sortAsParts(QString sortAs)
 
 bool VCardParser::finishCard()
 {
+    const std::span<const Property> card = currentCard();
     ContactAssembler contact(outcome_.leftOut, photoBytes_);
     QHash<QByteArray, QString> labels; // X-ABLabel of each group
-    for (const Property &p : card_) {
+    for (const Property &p : card) {
         if (!p.group.isEmpty() && is(p.name, "X-ABLABEL")) {
             const auto t = text(p);
             if (!t)
@@ -765,21 +839,21 @@ bool VCardParser::finishCard()
     // The card's plain UTF-8 values are decoded into one text that they
     // share: one allocation a card instead of one a value. A value that
     // isn't UTF-8 is decoded on its own.
-    QVarLengthArray<std::pair<qsizetype, qsizetype>, 32> spans(card_.size(), {-1, 0});
+    QVarLengthArray<std::pair<qsizetype, qsizetype>, 32> spans(qsizetype(card.size()), {-1, 0});
     const auto plain = [&](const Property &p) {
         return p.encoding.isEmpty() && (p.charset.isEmpty() || fromUtf16_ || is(p.charset, "UTF-8"));
     };
     qsizetype plainBytes = 0;
-    for (const Property &p : card_)
+    for (const Property &p : card)
         plainBytes += plain(p) ? p.value.size() : 0;
     QString cardText(plainBytes, Qt::Uninitialized);
     {
         char16_t *const base = reinterpret_cast<char16_t *>(cardText.data());
         char16_t *out = base;
-        for (qsizetype i = 0; i < card_.size(); ++i) {
-            if (!plain(card_[i]))
+        for (qsizetype i = 0; i < qsizetype(card.size()); ++i) {
+            if (!plain(card[i]))
                 continue;
-            if (char16_t *const end = decodeUtf8(card_[i].value, out)) {
+            if (char16_t *const end = decodeUtf8(card[i].value, out)) {
                 spans[i] = {out - base, end - out};
                 out = end;
             }
@@ -790,7 +864,7 @@ bool VCardParser::finishCard()
     }
     const auto decodedText = [&](qsizetype i) -> std::optional<QString> {
         if (spans[i].first < 0)
-            return text(card_[i]);
+            return text(card[i]);
         QString::DataPointer shared = cardText.data_ptr(); // one more reference to the card's text
         shared.ptr += spans[i].first;
         shared.size = spans[i].second;
@@ -799,11 +873,12 @@ bool VCardParser::finishCard()
 
     QString phoneticFamily;
     QString phoneticGiven;
-    for (qsizetype index = 0; index < card_.size(); ++index) {
-        const Property &p = card_[index];
-        if (isIgnored(p.name))
+    for (qsizetype index = 0; index < qsizetype(card.size()); ++index) {
+        const Property &p = card[index];
+        const PropertyKind kind = kindOf(p.name);
+        if (kind.name == Name::Ignored)
             continue;
-        const Name name = nameOf(p.name);
+        const Name name = kind.name;
         if (name == Name::Photo) {
             photo(p, contact);
             continue;
@@ -898,29 +973,27 @@ bool VCardParser::finishCard()
             break;
         case Name::Photo:
             break;
-        case Name::Other: {
-            bool own = false;
-            for (const FieldMap::OwnProperty &o : FieldMap::ownProperties) {
-                if (is(p.name, QByteArrayView(o.vcardName.data(), o.vcardName.size()))) {
-                    static const std::array<QString, FieldMap::ownProperties.size()> keys = [] {
-                        std::array<QString, FieldMap::ownProperties.size()> k;
-                        for (std::size_t i = 0; i < k.size(); ++i)
-                            k[i] = FieldMap::ownProperties[i].vcardName;
-                        return k;
-                    }();
-                    contact.setField(o.field, unescape(std::move(value)), keys[std::size_t(&o - FieldMap::ownProperties.data())]);
-                    own = true;
-                    break;
-                }
-            }
-            if (!own && !isBlankOnly(value))
+        case Name::Own: {
+            static const std::array<QString, FieldMap::ownProperties.size()> keys = [] {
+                std::array<QString, FieldMap::ownProperties.size()> k;
+                for (std::size_t i = 0; i < k.size(); ++i)
+                    k[i] = FieldMap::ownProperties[i].vcardName;
+                return k;
+            }();
+            const auto own = std::size_t(kind.own);
+            contact.setField(FieldMap::ownProperties[own].field, unescape(std::move(value)), keys[own]);
+            break;
+        }
+        case Name::Ignored:
+            break;
+        case Name::Other:
+            if (!isBlankOnly(value))
                 contact.leaveOut(p.key());
             break;
         }
-        }
     }
     contact.offerReading(ReadingSource::Phonetic, std::move(phoneticFamily), std::move(phoneticGiven));
-    card_.clear();
+    cardSize_ = 0;
     cardLines_.clear();
     if (sink_)
         sink_->take(part_, contact.finish());
