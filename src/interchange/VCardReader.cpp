@@ -393,26 +393,36 @@ QString joinedByBlanks(QStringList parts)
     return parts.size() == 1 ? std::move(parts.front()) : parts.join(u' ');
 }
 
-// The first CR or LF from p on (a lone CR ends a line too), else end. One
-// pass for both, sixteen bytes at a time: a card's lines are some forty
+// The first CR or LF from p on (a lone CR ends a line too), or with
+// stopAtNul the first NUL byte if it comes first; else end. One pass for
+// all of them, sixteen bytes at a time: a card's lines are some forty
 // bytes, and searching for each byte on its own with memchr cost more in
-// the calls than in the search.
-const char *lineEnd(const char *p, const char *end)
+// the calls than in the search, and a pass of its own over the whole file
+// for a NUL fetched the file from memory twice.
+const char *lineEnd(const char *p, const char *end, bool stopAtNul)
 {
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = stopAtNul ? _mm_setzero_si128() : lf;
     for (; end - p >= 16; p += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
-        if (found != 0)
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
+                                         _mm_cmpeq_epi8(bytes, nul));
+        if (const int found = _mm_movemask_epi8(any); found != 0)
             return p + __builtin_ctz(unsigned(found));
     }
 #endif
     for (; p < end; ++p)
-        if (*p == '\r' || *p == '\n')
+        if (*p == '\r' || *p == '\n' || (stopAtNul && *p == '\0'))
             return p;
     return end;
+}
+
+ReadOutcome binaryFile()
+{
+    return failed(ReadFailure::BadContent,
+                  QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
 }
 
 class VCardParser {
@@ -444,6 +454,7 @@ private:
     QByteArrayView body_;
     qsizetype pos_ = 0;
     int lineNumber_ = 0;
+    bool sawNul_ = false;
     bool markedUnicode_;    // a byte order mark said UTF-8 or UTF-16
     bool fromUtf16_;
     qsizetype stopAfter_;
@@ -462,6 +473,7 @@ private:
     qsizetype cardSize_ = 0;
     std::span<const Property> currentCard() const { return {slots_.cbegin(), size_t(cardSize_)}; }
     QList<QByteArray> cardLines_; // the card's unfolded lines that its properties view
+    QVarLengthArray<char16_t, 4096> decoded_; // room for decoding a card's values
     QString error_;
 };
 
@@ -476,7 +488,15 @@ bool VCardParser::nextPhysicalLine(QByteArrayView &line)
     if (pos_ >= body_.size())
         return false;
     const char *const begin = body_.data() + pos_;
-    const qsizetype length = lineEnd(begin, body_.data() + body_.size()) - begin;
+    const char *const end = body_.data() + body_.size();
+    // A file turned from UTF-16 may hold U+0000 as a NUL byte; any other
+    // file that holds one is no text file, and reading stops there.
+    const char *const stop = lineEnd(begin, end, !fromUtf16_);
+    if (stop < end && *stop == '\0') {
+        sawNul_ = true;
+        return false;
+    }
+    const qsizetype length = stop - begin;
     line = QByteArrayView(begin, length);
     pos_ += length;
     if (pos_ < body_.size()) {
@@ -580,6 +600,8 @@ ReadOutcome VCardParser::run()
         }
         logical = line;
     }
+    if (sawNul_)
+        return binaryFile();
     if (!flushLine())
         return failed(ReadFailure::BadContent, error_);
     if (outcome_.failure == ReadFailure::TooMany)
@@ -846,22 +868,22 @@ bool VCardParser::finishCard()
     qsizetype plainBytes = 0;
     for (const Property &p : card)
         plainBytes += plain(p) ? p.value.size() : 0;
-    QString cardText(plainBytes, Qt::Uninitialized);
-    {
-        char16_t *const base = reinterpret_cast<char16_t *>(cardText.data());
-        char16_t *out = base;
-        for (qsizetype i = 0; i < qsizetype(card.size()); ++i) {
-            if (!plain(card[i]))
-                continue;
-            if (char16_t *const end = decodeUtf8(card[i].value, out)) {
-                spans[i] = {out - base, end - out};
-                out = end;
-            }
+    // Decoded first into the parser's scratch room, which has a unit for
+    // each byte, and then copied at its size (Japanese text takes a third
+    // of its UTF-8 bytes in UTF-16 units): allocating the room for each
+    // card made the allocator sort its small free blocks every time.
+    decoded_.resize(plainBytes);
+    char16_t *const base = decoded_.data();
+    char16_t *out = base;
+    for (qsizetype i = 0; i < qsizetype(card.size()); ++i) {
+        if (!plain(card[i]))
+            continue;
+        if (char16_t *const end = decodeUtf8(card[i].value, out)) {
+            spans[i] = {out - base, end - out};
+            out = end;
         }
-        // Japanese text takes a third of its UTF-8 bytes in UTF-16 units.
-        cardText.truncate(out - base);
-        cardText.squeeze();
     }
+    const QString cardText(reinterpret_cast<const QChar *>(base), out - base);
     const auto decodedText = [&](qsizetype i) -> std::optional<QString> {
         if (spans[i].first < 0)
             return text(card[i]);
@@ -1028,21 +1050,20 @@ qsizetype cardBoundaryNearMiddle(QByteArrayView body)
 // A file this long is read in two halves at once.
 constexpr qsizetype kHalvesFrom = 1024 * 1024;
 
-ReadOutcome binaryFile()
-{
-    return failed(ReadFailure::BadContent,
-                  QStringLiteral("バイナリファイルです（連絡先のテキストファイルではありません）"));
-}
-
-// Reads the cards of body; one that holds a NUL byte, where checkBinary, is
-// no text file at all. The halves of a long file are each checked on the
-// thread that reads them: the check is shared out as the reading is,
-// rather than a pass over the whole file on one thread first.
+// Reads the cards of body; one that holds a NUL byte, unless it was turned
+// from UTF-16, is no text file at all. The halves of a long file are each
+// checked by the parser that reads them, as it reads.
 ReadOutcome readCards(QByteArrayView body, bool markedUnicode, bool fromUtf16, qsizetype stopAfter,
-                      bool checkBinary, ContactSink *sink)
+                      ContactSink *sink)
 {
     const auto read = [&](VCardParser &parser, QByteArrayView part) {
-        return checkBinary && looksBinary(part) ? binaryFile() : parser.run();
+        ReadOutcome outcome = parser.run();
+        // The parser stops at a NUL byte. A part whose reading failed for
+        // another reason, or stopped short, may hold one further on: such a
+        // file is refused as binary all the same, whatever else is wrong.
+        if (!outcome.ok() && !fromUtf16 && looksBinary(part))
+            return binaryFile();
+        return outcome;
     };
     const qsizetype cut = body.size() >= kHalvesFrom ? cardBoundaryNearMiddle(body) : 0;
     static_assert(MaxReadParts >= 2);
@@ -1088,7 +1109,7 @@ ReadOutcome readVCard(QByteArrayView bytes, qsizetype stopAfter, ContactSink *si
             return failed(ReadFailure::BadContent, QStringLiteral("UTF-16 として読めないバイトがあります"));
         body = utf8;
     }
-    return readCards(body, marked.has_value(), fromUtf16, stopAfter, !fromUtf16, sink);
+    return readCards(body, marked.has_value(), fromUtf16, stopAfter, sink);
 }
 
 } // namespace Interchange

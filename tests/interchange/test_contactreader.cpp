@@ -265,6 +265,16 @@ private slots:
             QTest::newRow(inFirstHalf ? "NUL in a long file's first half" : "NUL in a long file's second half")
                 << cards << "バイナリファイル";
         }
+        // A NUL is found as the lines are cut, so that reading that stops
+        // before it (a broken card, the limit) must still look for it.
+        QTest::newRow("NUL as the last byte") << card.repeated(3) + '\0' << "バイナリファイル";
+        QTest::newRow("NUL after a broken card")
+            << "BEGIN:VCARD\r\nFN;CHARSET=UTF-8:\xE3\x81\r\nEND:VCARD\r\n" + card + QByteArray("\0", 1)
+            << "バイナリファイル";
+        QTest::newRow("NUL after a 10 MB line")
+            << "BEGIN:VCARD\r\nNOTE:" + QByteArray(10 * 1024 * 1024, 'a') + "\r\nEND:VCARD\r\n" + QByteArray("\0", 1)
+            << "バイナリファイル";
+        QTest::newRow("NUL past the limit") << card.repeated(20000) + QByteArray("\0", 1) << "バイナリファイル";
         QTest::newRow("BEGIN without END")
             << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:a\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:b\r\n")
             << "5 行目の「BEGIN:VCARD」に対応する「END:VCARD」がありません";
