@@ -411,9 +411,8 @@ static ReadOutcome readRecordFile(const QString &path, qsizetype stopAfter)
 // The second half of many contacts goes to the sink on a thread of its own.
 void handOver(QList<IncomingContact> &contacts, ContactSink &sink)
 {
-    constexpr qsizetype kShared = 2000;
     const qsizetype count = contacts.size();
-    const qsizetype half = count >= kShared ? count / 2 : count;
+    const qsizetype half = count >= SecondThreadFrom ? count / 2 : count;
     // Detached here, once: a shared list would detach in each thread.
     IncomingContact *const data = contacts.data();
     const auto handRange = [&](int part, int parts, qsizetype from, qsizetype to) {

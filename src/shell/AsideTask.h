@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <future>
 #include <memory>
 #include <pthread.h>
@@ -12,6 +13,10 @@ namespace Detail {
 // processor the process may use. False when no thread could be made.
 bool startThreadAside(pthread_t *thread, void (*run)(void *), void *arg);
 } // namespace Detail
+
+// Work on fewer items than this (contacts, records) is done on one thread:
+// starting a second and waiting for it costs more than it saves.
+inline constexpr std::ptrdiff_t SecondThreadFrom = 2000;
 
 // Work run on a thread of its own, as std::async with std::launch::async |
 // std::launch::deferred runs it, but started on another processor than the

@@ -14,7 +14,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -442,9 +441,8 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
     // any failed write does: the temporary file goes and the target stays.
     // The second part's bytes wait in fresh memory meanwhile, so it is the
     // smaller one (as the export's, see runExport).
-    constexpr qsizetype kShared = 2000;
     constexpr qsizetype kPieceRecords = 256;
-    const qsizetype firstPart = records.size() >= kShared ? records.size() * 64 / 100 : records.size();
+    const qsizetype firstPart = records.size() >= SecondThreadFrom ? records.size() * 64 / 100 : records.size();
     putFileInPlace(path, [&](int fd) {
         AsideTask<QByteArray> second;
         if (firstPart < records.size())
