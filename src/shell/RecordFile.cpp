@@ -458,6 +458,40 @@ void writeRecordsAtomically(const QString &path, const QList<QStringList> &recor
     }, true);
 }
 
+FileCopy::~FileCopy()
+{
+    if (mapping_)
+        ::munmap(mapping_, length_);
+}
+
+bool FileCopy::read(int fd, qint64 size)
+{
+    // Anonymous memory, aligned to 2 MB so that the kernel can back it with
+    // whole huge pages.
+    constexpr size_t HugePage = 2 * 1024 * 1024;
+    const size_t rounded = (size_t(std::max<qint64>(size, 1)) + HugePage - 1) & ~(HugePage - 1);
+    length_ = rounded + HugePage;
+    mapping_ = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping_ == MAP_FAILED) {
+        mapping_ = nullptr;
+        return false;
+    }
+    data_ = reinterpret_cast<char *>((reinterpret_cast<quintptr>(mapping_) + HugePage - 1) & ~quintptr(HugePage - 1));
+    ::madvise(data_, rounded, MADV_HUGEPAGE);
+    while (size_ < size) {
+        const ssize_t got = FileOps::read(fd, data_ + size_, size_t(size - size_));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (got == 0)
+            break; // the file got shorter meanwhile: what it holds now
+        size_ += got;
+    }
+    return true;
+}
+
 QByteArray readWholeFile(const QString &path)
 {
     const int fd = openForReading(path);

@@ -4,6 +4,7 @@
 #include "interchange/FieldMap.h"
 #include "interchange/ReaderSupport.h"
 #include "shell/Cp932.h"
+#include "shell/FileOps.h"
 
 #include <array>
 #include <QFile>
@@ -485,6 +486,14 @@ private slots:
         data.write(QStringLiteral("cut"), "a\r\nb\r\n");
         outcome = readContactFile(data.path(QStringLiteral("cut")));
         QCOMPARE(outcome.failure, ReadFailure::BadContent);
+
+        // A file that can't be read is a file error, not an empty file.
+        data.write(QStringLiteral("unreadable.vcf"), "BEGIN:VCARD\r\nFN:a\r\nEND:VCARD\r\n");
+        FileOps::setHook([](const FileOps::Entry &e) { return e.call == FileOps::Call::Read ? EIO : 0; });
+        outcome = readContactFile(data.path(QStringLiteral("unreadable.vcf")));
+        FileOps::setHook(nullptr);
+        QCOMPARE(outcome.failure, ReadFailure::FileError);
+        QVERIFY2(outcome.message.contains(QStringLiteral("を読めません")), qPrintable(outcome.message));
     }
 };
 

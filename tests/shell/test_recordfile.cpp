@@ -395,6 +395,47 @@ private slots:
                  QStringList({QStringLiteral("backup"), QStringLiteral("list")}));
     }
 
+    void fileCopyHoldsTheFileOrFails_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("failedRead"); // the read call that fails (from 1), or 0
+        // Around a page and a 2 MB page; the kernel may return a large read
+        // in pieces, each asked again.
+        for (const int size : {1, 4095, 4096, 2 * 1024 * 1024, 2 * 1024 * 1024 + 1, 5 * 1024 * 1024 + 3})
+            QTest::addRow("%d bytes", size) << size << 0;
+        QTest::newRow("the first read fails") << 4096 << 1;
+    }
+
+    void fileCopyHoldsTheFileOrFails()
+    {
+        QFETCH(int, size);
+        QFETCH(int, failedRead);
+        static int reads, failing;
+        reads = 0;
+        failing = failedRead;
+        ScratchData data;
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char(i * 7 + i / 4096);
+        data.write(QStringLiteral("file"), bytes);
+        QFile file(data.path(QStringLiteral("file")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        FileOps::setHook([](const FileOps::Entry &e) {
+            return e.call == FileOps::Call::Read && ++reads == failing ? EIO : 0;
+        });
+        FileCopy copy;
+        const bool read = copy.read(file.handle(), size);
+        const int error = errno;
+        FileOps::setHook(nullptr);
+        if (failedRead != 0) {
+            QVERIFY(!read);
+            QCOMPARE(error, EIO);
+            return;
+        }
+        QVERIFY(read);
+        QCOMPARE(copy.bytes(), QByteArrayView(bytes));
+    }
+
     void backupFollowsASymbolicLinkAndNeedsTheList()
     {
         ScratchData data;
