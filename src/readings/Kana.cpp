@@ -2,6 +2,8 @@
 
 #include "shell/BasCommn.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t HalfKanaFirst = 0xFF61; // ｡
@@ -48,6 +50,16 @@ QString toStoredReading(QStringView text)
         }
     }
     return out;
+}
+
+QString toStoredReading(const QString &text)
+{
+    // Most readings come stored already, in full-width hiragana: shared
+    // then, not built again.
+    const bool changes = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return isHalfWidthKana(c.unicode()) || hiraganaOf(c.unicode()) != c.unicode();
+    });
+    return changes ? toStoredReading(QStringView(text)) : text;
 }
 
 bool isKanaChar(QChar ch)

@@ -11,6 +11,8 @@
 // full-width hiragana (ｶﾞ → が, ヴ → ゔ, ヵ → ゕ); blanks, the long vowel mark
 // ー and everything that is not kana are kept as they are.
 QString toStoredReading(QStringView text);
+// The same, sharing the text when it is stored already.
+QString toStoredReading(const QString &text);
 
 // Whether a character is kana of either kind and either width, the long
 // vowel mark or a voiced-sound mark.

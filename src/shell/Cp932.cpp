@@ -10,6 +10,10 @@
 #include <cstring>
 #include <memory>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace Cp932 {
 
 static constexpr const char *kName = "windows-31j";
@@ -200,6 +204,27 @@ qsizetype encodeInto(QStringView text, char *out, LineBreaks lineBreaks)
     const QChar *p = text.data();
     const QChar *const end = p + text.size();
     while (p < end) {
+#ifdef __SSE2__
+        // Eight units 0x01-0x7F at a time, packed to their bytes, line
+        // breaks made blanks where asked.
+        if (end - p >= 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            const __m128i plain = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_setzero_si128()),
+                                                _mm_cmplt_epi16(units, _mm_set1_epi16(0x80)));
+            if (_mm_movemask_epi8(plain) == 0xFFFF) {
+                __m128i bytes = units;
+                if (lineBreaks == LineBreaks::AsBlanks) {
+                    const __m128i breaks = _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('\r')),
+                                                        _mm_cmpeq_epi16(units, _mm_set1_epi16('\n')));
+                    bytes = _mm_or_si128(_mm_andnot_si128(breaks, units), _mm_and_si128(breaks, _mm_set1_epi16(' ')));
+                }
+                _mm_storel_epi64(reinterpret_cast<__m128i *>(out + n), _mm_packus_epi16(bytes, bytes));
+                n += 8;
+                p += 8;
+                continue;
+            }
+        }
+#endif
         if (end - p >= 4 && fourPlainUnits(p)) {
             for (int k = 0; k < 4; ++k) {
                 const char c = char(p[k].unicode());
