@@ -16,6 +16,10 @@
 #include <cstring>
 #include <tuple>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace Interchange {
 
 using namespace Detail;
@@ -39,8 +43,22 @@ bool passUtf8(QByteArrayView bytes, char16_t *&out)
     while (p < end) {
         const uchar c = *p;
         if (c < 0x80) {
-            // A run of ASCII, the common case of a contact file: eight bytes
-            // at a time, then the rest of the run one by one.
+            // A run of ASCII, the common case of a contact file: sixteen
+            // bytes at a time, then eight, then the rest one by one.
+#ifdef __SSE2__
+            while (end - p >= 16) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+                if (_mm_movemask_epi8(bytes) != 0)
+                    break;
+                if constexpr (Decode) {
+                    const __m128i zero = _mm_setzero_si128();
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(bytes, zero));
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+                    out += 16;
+                }
+                p += 16;
+            }
+#endif
             while (end - p >= 8) {
                 quint64 v;
                 std::memcpy(&v, p, 8);

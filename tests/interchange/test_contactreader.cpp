@@ -423,6 +423,13 @@ private slots:
         QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80");
         QTest::newRow("cut at the end") << QByteArray("abc\xE5\xB1");
         QTest::newRow("continuation byte alone") << QByteArray("a\x80");
+        // ASCII is taken sixteen bytes, then eight, then one at a time: a
+        // character or a broken byte at each place of a run.
+        for (int at = 0; at < 40; ++at) {
+            QByteArray run(40, 'a');
+            QTest::addRow("あ at %d of an ASCII run", at) << QByteArray(run).insert(at, "\xE3\x81\x82");
+            QTest::addRow("a lone 0x80 at %d of an ASCII run", at) << QByteArray(run).insert(at, "\x80");
+        }
     }
 
     void decodesUtf8AsItIsValidated()
