@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -316,10 +317,13 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
     ImportBatch batch;
     QList<const ImportCandidate *> chosen;
     chosen.reserve(preview.candidates.size());
-    // Keyed by the hash made with each candidate's key on the thread that
-    // prepared it; the keys themselves are compared only where hashes meet.
-    QMultiHash<size_t, qsizetype> byKey;
-    byKey.reserve(preview.candidates.size());
+    // The chosen contacts by the hash made with each key on the thread that
+    // prepared it, in an open-addressed table of their places in chosen
+    // (-1 where none is): the keys themselves are compared only where
+    // hashes meet, and the table is one allocation where a hash of lists
+    // made one for each key.
+    std::vector<qsizetype> byKey(std::bit_ceil(size_t(preview.candidates.size()) * 2 + 1), -1);
+    const size_t mask = byKey.size() - 1;
     for (qsizetype i = 0; i < preview.candidates.size(); ++i) {
         const ImportCandidate &c = preview.candidates[i];
         if (i < ticked.size() && !ticked[i]) {
@@ -331,14 +335,15 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
             continue;
         }
         // The last contact of a key wins, at the place of the first.
-        const auto [from, to] = byKey.equal_range(c.keyHash);
-        const auto at = std::find_if(from, to, [&](qsizetype k) { return chosen[k]->key == c.key; });
-        if (at != to) {
-            chosen[*at] = &c;
+        size_t slot = c.keyHash & mask;
+        while (byKey[slot] >= 0 && (chosen[byKey[slot]]->keyHash != c.keyHash || chosen[byKey[slot]]->key != c.key))
+            slot = (slot + 1) & mask;
+        if (byKey[slot] >= 0) {
+            chosen[byKey[slot]] = &c;
             ++batch.duplicatesInFiles;
             continue;
         }
-        byKey.insert(c.keyHash, chosen.size());
+        byKey[slot] = chosen.size();
         chosen.append(&c);
     }
     // The list's order: the sort form of the reading, then of the name, made
@@ -368,8 +373,6 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
         return byReading != 0 ? byReading < 0 : a.name.compare(b.name) < 0;
     });
     batch.records.reserve(chosen.size());
-    batch.photos.reserve(chosen.size());
-    batch.photoTypes.reserve(chosen.size());
     batch.encoded.reserve(chosen.size());
     for (const SortEntry &entry : order) {
         const ImportCandidate *c = entry.candidate;
@@ -383,9 +386,16 @@ ImportBatch chooseImport(const ImportPreview &preview, const QList<bool> &ticked
         batch.cutValues += int(c->cutFields.size());
         if (!c->recordBytes.isEmpty())
             batch.encoded.add(record, c->recordBytes);
+        // The photos' lists stay empty until a contact has one.
+        if (!c->photo.isEmpty() && batch.photos.isEmpty()) {
+            batch.photos.resize(batch.records.size());
+            batch.photoTypes.resize(batch.records.size());
+        }
+        if (!batch.photos.isEmpty() || !c->photo.isEmpty()) {
+            batch.photos.append(c->photo);
+            batch.photoTypes.append(c->photoType);
+        }
         batch.records.append(std::move(record));
-        batch.photos.append(c->photo);
-        batch.photoTypes.append(c->photoType);
     }
     return batch;
 }

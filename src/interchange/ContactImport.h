@@ -99,7 +99,8 @@ inline constexpr QChar GetaMark = u'〓';
 
 struct ImportBatch {
     // In the list's order (reading, then name, by sort form), one record a
-    // key; photos[i] belongs to records[i] (empty: none).
+    // key. photos[i] belongs to records[i] (empty: none); photos and
+    // photoTypes are empty when no contact has a photo.
     QList<ContactRecord> records;
     QList<QByteArray> photos;
     QStringList photoTypes;

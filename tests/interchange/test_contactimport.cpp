@@ -200,6 +200,31 @@ private slots:
         QCOMPARE(batch.duplicatesInFiles, duplicates);
     }
 
+    // The photo goes with its contact's record, wherever the list's order
+    // puts it (the photos' lists start at the first contact with one).
+    void photoStaysWithItsRecord_data()
+    {
+        QTest::addColumn<QString>("holder");
+        for (const QString &name : {u"あ"_qs, u"い"_qs, u"う"_qs})
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void photoStaysWithItsRecord()
+    {
+        QFETCH(QString, holder);
+        QByteArray cards;
+        for (const QString &name : {u"う"_qs, u"い"_qs, u"あ"_qs}) {
+            const QString photo = name == holder ? u"PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ\r\n"_qs : QString();
+            cards += card(u"FN:%1\r\nSORT-STRING:%1\r\n"_qs.arg(name) + photo);
+        }
+        const ImportBatch batch = chooseImport(previewOf(cards), {}, UnstorableChoice::LeaveOut);
+        QCOMPARE(batch.records.size(), 3);
+        for (qsizetype i = 0; i < batch.records.size(); ++i) {
+            const bool holds = batch.records[i][NameField] == holder;
+            QCOMPARE(batch.photos.value(i), holds ? QByteArray("\xFF\xD8\xFF\xE0\x00\x10", 6) : QByteArray());
+            QCOMPARE(batch.photoTypes.value(i), holds ? u"jpeg"_qs : QString());
+        }
+    }
+
     // Export then import gives back every field of every contact.
     void roundTrip_data()
     {
