@@ -617,9 +617,9 @@ ReadOutcome VCardParser::run()
 
 bool VCardParser::handleLogicalLine(QByteArrayView line, QByteArray owned, int lineNumber, bool oversized)
 {
-    // Parsed where a property of the card stays, at the end of the card's
-    // list (a property is a few hundred bytes, not moved); taken off again
-    // when it isn't one.
+    // Parsed in the card's next free slot (a property is a few hundred
+    // bytes, not moved); the slot is counted into the card only when the
+    // line is one of its properties.
     if (cardSize_ == slots_.size())
         slots_.emplace_back();
     Property &p = slots_[cardSize_];
